@@ -1,0 +1,54 @@
+#pragma once
+
+// The program's windows, created once at start-up in this order and kept until
+// the end; any window reaches another through these pointers.
+class TForm1;
+class TForm2;
+class TForm3;
+class TForm4;
+class TForm5;
+class TForm6;
+class TForm7;
+class TForm8;
+class TForm9;
+class TForm10;
+class Tform11;
+class TForm12;
+class TForm13;
+class TForm14;
+class TForm15;
+class TForm16;
+class TForm17;
+class TForm18;
+class TForm19;
+
+extern TForm1* Form1;
+extern TForm2* Form2;
+extern TForm3* Form3;
+extern TForm4* Form4;
+extern TForm5* Form5;
+extern TForm6* Form6;
+extern TForm7* Form7;
+extern TForm8* Form8;
+extern TForm9* Form9;
+extern TForm10* Form10;
+extern Tform11* form11;
+extern TForm12* Form12;
+extern TForm13* Form13;
+extern TForm14* Form14;
+extern TForm15* Form15;
+extern TForm16* Form16;
+extern TForm17* Form17;
+extern TForm18* Form18;
+extern TForm19* Form19;
+
+class QWidget;
+
+namespace dz {
+
+// The program's own windows, registered by start-up as they are created: an
+// activation counts only between these (not message boxes or dialogs).
+void RegisterForm(QWidget* form);
+bool IsProgramForm(const QWidget* w);
+
+} // namespace dz
