@@ -1,0 +1,119 @@
+#include "datafileexport.h"
+
+#include "datafile.h"
+#include "models.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSaveFile>
+
+#include <cerrno>
+
+namespace dz {
+
+std::string FileErrorMessage(int errnoValue)
+{
+  switch (errnoValue) {
+  case EACCES:
+  case EPERM:
+  case EROFS:
+    return "File access denied";
+  case ENOSPC:
+  case EDQUOT:
+    return "Disk full";
+  default:
+    return "I/O error " + std::to_string(errnoValue);
+  }
+}
+
+namespace {
+
+[[noreturn]] void ThrowFileError(const QFileDevice& file, int savedErrno)
+{
+  int code = savedErrno;
+  if (code == 0) {
+    // Qt refused before any system call failed (for instance an existing
+    // file it may not write): report what Qt saw.
+    code = file.error() == QFileDevice::PermissionsError ? EACCES : EIO;
+  }
+  throw FileError(FileErrorMessage(code), code);
+}
+
+} // namespace
+
+void WriteFileAtomically(const QString& path, const std::string& contents)
+{
+  QSaveFile file(path);
+  errno = 0;
+  if (!file.open(QIODevice::WriteOnly))
+    ThrowFileError(file, errno);
+  errno = 0;
+  if (file.write(contents.data(), static_cast<qint64>(contents.size())) != static_cast<qint64>(contents.size())) {
+    const int saved = errno;
+    file.cancelWriting();
+    ThrowFileError(file, saved);
+  }
+  errno = 0;
+  // commit() flushes, syncs and renames; on failure it removes the new file.
+  if (!file.commit())
+    ThrowFileError(file, errno);
+}
+
+DataFileExport::DataFileExport(QWidget* owner) : m_owner(owner), m_dialog(new QFileDialog(owner))
+{
+  m_dialog->setObjectName(QStringLiteral("SaveDialog1"));
+  // Qt's own dialog everywhere, so that it behaves alike on every desktop
+  // and can be driven in tests.
+  m_dialog->setOption(QFileDialog::DontUseNativeDialog, true);
+  // The export asks its own overwrite question.
+  m_dialog->setOption(QFileDialog::DontConfirmOverwrite, true);
+  m_dialog->setAcceptMode(QFileDialog::AcceptSave);
+  m_dialog->setFileMode(QFileDialog::AnyFile);
+  m_dialog->setDirectory(QDir::homePath());
+}
+
+DataFileExport::~DataFileExport()
+{
+  // Without an owner nobody else deletes the dialog.
+  if (m_owner == nullptr)
+    delete m_dialog;
+}
+
+void DataFileExport::Save(int model, const CellGrid& grid)
+{
+  // Asking for a file name only to refuse it afterwards would report a
+  // save that never happens: refuse at once.
+  if (FindModel(model) == nullptr)
+    throw std::runtime_error(kNoModelSelectedMessage);
+
+  m_dialog->setDefaultSuffix(QStringLiteral("txt"));
+  if (!m_lastFile.isEmpty()) {
+    m_dialog->setDirectory(QFileInfo(m_lastFile).absolutePath());
+    m_dialog->selectFile(m_lastFile);
+  }
+  if (m_dialog->exec() != QDialog::Accepted || m_dialog->selectedFiles().isEmpty())
+    return;
+  const QString path = m_dialog->selectedFiles().constFirst();
+  m_lastFile = path;
+
+  if (QFileInfo::exists(path)) {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), QStringLiteral("El archivo existe, sobreescribo?"),
+                    QMessageBox::NoButton, m_owner);
+    box.setObjectName(QStringLiteral("OverwriteQuestion"));
+    QPushButton* yes = box.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
+    box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
+    QPushButton* cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+    box.setDefaultButton(yes);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (box.clickedButton() != yes)
+      return;
+  }
+
+  WriteFileAtomically(path, DataFileContents(model, grid));
+}
+
+} // namespace dz
