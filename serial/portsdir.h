@@ -1,22 +1,20 @@
 #pragma once
 
-#include <cstdlib>
+// Where the logger simulator registers its pseudo-terminal, so that the port list
+// can offer it: $XDG_RUNTIME_DIR/dedizivi-ports when XDG_RUNTIME_DIR is set and is a
+// directory, else /tmp/dedizivi-ports-<uid>. Plain C++, no Qt.
+//
+// The simulator puts a symbolic link to its device there, named
+// "vexa-logger-sim-<pid>" (or a name of its choice); a link is listed while its
+// target is a character device and, for the default name, while that process lives.
+
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace dz {
 
-// Where the logger simulator registers its pseudo-terminal, so that the port
-// list offers it while it runs: $XDG_RUNTIME_DIR/dedizivi-ports when that is a
-// directory, else /tmp/dedizivi-ports-<uid>. Created with mode 0700 on demand.
-inline std::string SimulatorPortsDirectory()
-{
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  struct stat st {};
-  if (runtime && *runtime && ::stat(runtime, &st) == 0 && S_ISDIR(st.st_mode))
-    return std::string(runtime) + "/dedizivi-ports";
-  return "/tmp/dedizivi-ports-" + std::to_string(::getuid());
-}
+std::string SimulatorPortsDirectory();
+
+// The default link name of a simulator process.
+std::string SimulatorLinkName(long pid);
 
 } // namespace dz
