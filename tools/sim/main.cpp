@@ -287,7 +287,8 @@ private:
     // Bytes the program wrote before closing again (an erase command is
     // written and the port closed at once) are still to be read.
     if (p.revents & POLLIN) ReadInput();
-    if (!(p.revents & POLLHUP)) detached_ = false;
+    if (p.revents & POLLHUP) Detach(); // a trigger sent just before closing is lost
+    else detached_ = false;
   }
 
   void ReadInput()
