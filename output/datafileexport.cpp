@@ -31,35 +31,54 @@ std::string FileErrorMessage(int errnoValue)
 
 namespace {
 
-[[noreturn]] void ThrowFileError(const QFileDevice& file, int savedErrno)
+[[noreturn]] void ThrowFileError(const QFileDevice& file, const QString& path, int savedErrno)
 {
   int code = savedErrno;
   if (code == 0) {
-    // Qt refused before any system call failed (for instance an existing
-    // file it may not write): report what Qt saw.
-    code = file.error() == QFileDevice::PermissionsError ? EACCES : EIO;
+    // Qt refused before any system call failed (an existing file that may
+    // not be written, for one): report what Qt saw.
+    const QFileInfo info(path);
+    code = file.error() == QFileDevice::PermissionsError || (info.exists() && !info.isWritable()) ? EACCES : EIO;
   }
   throw FileError(FileErrorMessage(code), code);
+}
+
+// A device or a pipe cannot be replaced by a new file: it is written in place.
+void WriteInPlace(const QString& path, const std::string& contents)
+{
+  QFile file(path);
+  errno = 0;
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+    ThrowFileError(file, path, errno);
+  errno = 0;
+  if (file.write(contents.data(), static_cast<qint64>(contents.size())) != static_cast<qint64>(contents.size()))
+    ThrowFileError(file, path, errno);
+  file.close();
 }
 
 } // namespace
 
 void WriteFileAtomically(const QString& path, const std::string& contents)
 {
+  const QFileInfo info(path);
+  if (info.exists() && !info.isFile() && !info.isDir()) {
+    WriteInPlace(path, contents);
+    return;
+  }
   QSaveFile file(path);
   errno = 0;
   if (!file.open(QIODevice::WriteOnly))
-    ThrowFileError(file, errno);
+    ThrowFileError(file, path, errno);
   errno = 0;
   if (file.write(contents.data(), static_cast<qint64>(contents.size())) != static_cast<qint64>(contents.size())) {
     const int saved = errno;
     file.cancelWriting();
-    ThrowFileError(file, saved);
+    ThrowFileError(file, path, saved);
   }
   errno = 0;
   // commit() flushes, syncs and renames; on failure it removes the new file.
   if (!file.commit())
-    ThrowFileError(file, errno);
+    ThrowFileError(file, path, errno);
 }
 
 DataFileExport::DataFileExport(QWidget* owner) : m_owner(owner), m_dialog(new QFileDialog(owner))

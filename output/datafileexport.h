@@ -31,7 +31,8 @@ inline constexpr const char* kNoModelSelectedMessage = "No hay ningún modelo de
 
 // Writes `contents` to `path` so that the old file is replaced only once the
 // new one is complete: on any failure the old file (if any) is untouched and
-// no partial file remains. Throws FileError.
+// no partial file remains. A device or pipe is written in place.
+// Throws FileError.
 void WriteFileAtomically(const QString& path, const std::string& contents);
 
 // The main window's "Guardar datos descargados": owns the save dialog
