@@ -1,6 +1,5 @@
 // The documentation windows: captions, sizes, text controls and their contents.
 #include "docwindows.h"
-#include "uikit.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -92,7 +91,7 @@ private slots:
       QVERIFY2(memo->textInteractionFlags() & Qt::TextSelectableByMouse, e.caption);
       QCOMPARE(memo->verticalScrollBarPolicy(),
                e.scrollBar ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
-      dz::ShowForm(f.get());
+      f->show();
       QVERIFY(QTest::qWaitForWindowExposed(f.get()));
       QCOMPARE(f->size(), e.size);
       // the text fills the whole client area
@@ -168,12 +167,12 @@ private slots:
     QCOMPARE(f14.minimumSize(), f14.maximumSize());
   }
 
-  // Shown as the menu shows it: centred and at its designed size; closing only
-  // hides; the user's scroll position and placement survive hide and show.
+  // Shown centred and at its designed size; closing only hides; the user's
+  // scroll position and placement survive hide and show.
   void lifecycle()
   {
     TForm5 f;
-    dz::ShowForm(&f);
+    f.show();
     QVERIFY(QTest::qWaitForWindowExposed(&f));
     const QRect screen = f.screen()->availableGeometry();
     QVERIFY(qAbs(f.frameGeometry().center().x() - screen.center().x()) <= 2);
@@ -190,7 +189,7 @@ private slots:
     QVERIFY(f.close());
     QVERIFY(!f.isVisible());
     QVERIFY(!f.testAttribute(Qt::WA_DeleteOnClose));
-    dz::ShowForm(&f);
+    f.show();
     QVERIFY(QTest::qWaitForWindowExposed(&f));
     QCOMPARE(bar->value(), scrolled);
     // centring happens on the first showing only

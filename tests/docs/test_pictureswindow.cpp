@@ -191,12 +191,13 @@ private slots:
       {form->ToolButton8, "TERMOCUPLA.bmp"}, {form->ToolButton6, "LM35.bmp"},
       {form->ToolButton9, "SENSHUMI.bmp"},   {form->ToolButton10, "SENSORAD.bmp"},
     };
+    auto colour = [](int i) { return QColor(QColor::fromHsv(i * 36, 255, 255).rgb()); };
     for (int i = 0; i < table.size(); ++i)
-      WriteBmp(table[i].second, QColor::fromHsv(i * 36, 255, 255));
+      WriteBmp(table[i].second, colour(i));
     ErrorBoxCatcher boxes;
     for (int i = 0; i < table.size(); ++i) {
       MoveOver(table[i].first);
-      QCOMPARE(Shown(form->Image1), QColor::fromHsv(i * 36, 255, 255));
+      QCOMPARE(Shown(form->Image1), colour(i));
     }
     QVERIFY2(boxes.texts.isEmpty(), qPrintable(boxes.texts.join('|')));
   }
