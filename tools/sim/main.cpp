@@ -22,6 +22,8 @@
 #include <poll.h>
 #include <pty.h>
 #include <string>
+#include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -240,58 +242,66 @@ private:
 
 class Logger {
 public:
-  Logger(int master, const Options& o, std::string card)
-    : master_(master), opt_(o), card_(std::move(card)), rate_(double(o.baud) / 10.0),
-      chunk_(std::max<size_t>(1, size_t(rate_ / 100.0)))
+  Logger(int master, int slave, int watch, const Options& o, std::string card)
+    : master_(master), slave_(slave), watch_(watch), opt_(o), card_(std::move(card)),
+      rate_(double(o.baud) / 10.0), chunk_(std::max<size_t>(1, size_t(rate_ / 100.0)))
   {
   }
 
-  // Runs until a signal arrives on `signalFd`.
-  void Run(int signalFd)
+  // Runs until a signal arrives on `signalFd`; false on an unexpected fault.
+  bool Run(int signalFd)
   {
     for (;;) {
-      pollfd fds[2] = {{signalFd, POLLIN, 0}, {master_, POLLIN, 0}};
+      pollfd fds[3] = {{signalFd, POLLIN, 0}, {master_, POLLIN, 0}, {watch_, POLLIN, 0}};
       int timeout = -1;
-      if (detached_) {
-        // Nobody holds the device open: the master reports a hang-up at once
-        // and for as long as that lasts, so look again now and then instead
-        // of spinning on it.
-        timeout = 50;
-        fds[1].events = 0;
-        fds[1].fd = -1;
-      } else if (streaming_) {
+      if (streaming_) {
         const int wait = MillisecondsUntilDue();
         if (wait == 0) fds[1].events |= POLLOUT;
         else timeout = wait;
       }
-      if (::poll(fds, 2, timeout) < 0) {
+      if (::poll(fds, 3, timeout) < 0) {
         if (errno == EINTR) continue;
         std::perror("vexa-logger-sim: poll");
-        return;
+        return false;
       }
-      if (fds[0].revents) return;
-      if (detached_) {
-        Probe();
-        continue;
-      }
-      if (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) ReadInput();
-      if (!detached_ && streaming_ && (fds[1].revents & POLLOUT)) Send();
+      if (fds[0].revents) return true;
+      // Opens and closes before input: a trigger must not be cut short by the
+      // close of the session before it.
+      if (fds[2].revents & POLLIN) OnOpenClose();
+      if ((fds[1].revents & (POLLIN | POLLHUP | POLLERR)) && !ReadInput()) return false;
+      if (streaming_ && (fds[1].revents & POLLOUT) && !Send()) return false;
     }
   }
 
 private:
-  void Probe()
+  // The program closed the device: a real serial line would lose what the
+  // logger sends now, so the stream in progress ends, its queued bytes go,
+  // and the next trigger starts afresh. The exclusive-use flag that a program
+  // sets lives on while we hold the device, and would lock its owner out of
+  // the next open: clear it.
+  void OnOpenClose()
   {
-    pollfd p{master_, POLLIN, 0};
-    if (::poll(&p, 1, 0) <= 0) return;
-    // Bytes the program wrote before closing again (an erase command is
-    // written and the port closed at once) are still to be read.
-    if (p.revents & POLLIN) ReadInput();
-    if (p.revents & POLLHUP) Detach(); // a trigger sent just before closing is lost
-    else detached_ = false;
+    alignas(inotify_event) char buf[4096];
+    bool closedByAll = false;
+    for (;;) {
+      const ssize_t n = ::read(watch_, buf, sizeof buf);
+      if (n <= 0) break;
+      for (ssize_t off = 0; off < n;) {
+        const auto* ev = reinterpret_cast<const inotify_event*>(buf + off);
+        if (ev->mask & IN_OPEN) ++openers_;
+        if ((ev->mask & IN_CLOSE) && openers_ > 0 && --openers_ == 0) closedByAll = true;
+        off += ssize_t(sizeof(inotify_event) + ev->len);
+      }
+    }
+    if (!closedByAll) return;
+    streaming_ = false;
+    if (openers_ == 0) {
+      ::ioctl(slave_, TIOCNXCL);
+      ::tcflush(slave_, TCIFLUSH);
+    }
   }
 
-  void ReadInput()
+  bool ReadInput()
   {
     char buf[256];
     for (;;) {
@@ -301,10 +311,10 @@ private:
         continue;
       }
       if (n < 0 && errno == EINTR) continue;
-      if (n < 0 && errno == EAGAIN) return;
-      // 0 or EIO: the program closed the device.
-      Detach();
-      return;
+      if (n < 0 && errno == EAGAIN) return true;
+      // We hold the device open ourselves, so there is no hang-up to see.
+      std::perror("vexa-logger-sim: read");
+      return false;
     }
   }
 
@@ -322,14 +332,6 @@ private:
       start_ = Clock::now();
       if (card_.empty()) streaming_ = false;
     }
-  }
-
-  // A closed port loses what the logger sends, as a serial line would: the
-  // stream in progress ends and the next trigger starts afresh.
-  void Detach()
-  {
-    detached_ = true;
-    streaming_ = false;
   }
 
   size_t DueBytes(Clock::time_point now) const
@@ -350,10 +352,10 @@ private:
     return ms < 1 ? 1 : int(ms);
   }
 
-  void Send()
+  bool Send()
   {
     const size_t due = DueBytes(Clock::now());
-    if (due <= sent_) return;
+    if (due <= sent_) return true;
     const ssize_t n = ::write(master_, card_.data() + sent_, due - sent_);
     if (n < 0) {
       if (errno == EAGAIN || errno == EINTR) {
@@ -361,23 +363,26 @@ private:
         // rate from there instead of bursting the backlog.
         start_ = Clock::now() - std::chrono::duration_cast<Clock::duration>(
                                     std::chrono::duration<double>(double(sent_) / rate_));
-        return;
+        return true;
       }
-      Detach();
-      return;
+      std::perror("vexa-logger-sim: write");
+      return false;
     }
     sent_ += size_t(n);
     if (sent_ >= card_.size()) streaming_ = false;
+    return true;
   }
 
   int master_;
+  int slave_;
+  int watch_;
+  int openers_ = 0;
   const Options& opt_;
   std::string card_;
   double rate_;
   size_t chunk_;
   bool erased_ = false;
   bool streaming_ = false;
-  bool detached_ = false;
   size_t sent_ = 0;
   Clock::time_point start_{};
 };
@@ -442,10 +447,14 @@ int main(int argc, char** argv)
   const std::string device = name;
   ::fcntl(master, F_SETFD, FD_CLOEXEC);
   ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
-  // We do not keep the device open ourselves: the hang-up on the master then
-  // tells us when the program closes its port, so a stream it abandoned is not
-  // left to fill its input queue and run on into its next download.
-  ::close(slave);
+  // We keep the device open ourselves (never reading it): without that the
+  // master reports a hang-up whenever the program has its port closed. Opens
+  // and closes by the program are watched on the device node instead.
+  ::fcntl(slave, F_SETFD, FD_CLOEXEC);
+  const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  if (watch < 0 || ::inotify_add_watch(watch, device.c_str(), IN_OPEN | IN_CLOSE) < 0)
+    std::fprintf(stderr, "vexa-logger-sim: cannot watch %s: %s (a stream abandoned by a "
+                         "closed port will run on)\n", device.c_str(), std::strerror(errno));
 
   // Links first, then the device name: whoever reads the first line may rely
   // on the links being there.
@@ -473,10 +482,10 @@ int main(int argc, char** argv)
   std::printf("%s\n", device.c_str());
   std::fflush(stdout);
 
-  Logger logger(master, opt, std::move(card));
-  logger.Run(g_signalPipe[0]);
+  Logger logger(master, slave, watch, opt, std::move(card));
+  const bool ok = logger.Run(g_signalPipe[0]);
 
   links.RemoveAll();
   ::close(master);
-  return 0;
+  return ok ? 0 : 1;
 }
