@@ -1,5 +1,8 @@
 #include "uikit.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+
 namespace dz {
 
 void ShowForm(QWidget* form)
@@ -8,6 +11,11 @@ void ShowForm(QWidget* form)
     return;
   if (form->isMinimized())
     form->showNormal();
+  // Windows are centred when first shown; later the user's placement stays.
+  if (!form->property("dzShownOnce").toBool()) {
+    form->setProperty("dzShownOnce", true);
+    CentreOnScreen(form);
+  }
   form->show();
   form->raise();
   form->activateWindow();
@@ -27,6 +35,17 @@ QFont AppFont(const QString& family, int pixelSize, bool bold)
 void Place(QWidget* w, int left, int top, int width, int height)
 {
   w->setGeometry(left, top, width, height);
+}
+
+void CentreOnScreen(QWidget* w)
+{
+  QScreen* screen = w->screen() ? w->screen() : QGuiApplication::primaryScreen();
+  if (!screen)
+    return;
+  // Windows keep their designed size; only the position is chosen here.
+  QRect frame = w->frameGeometry();
+  frame.moveCenter(screen->availableGeometry().center());
+  w->move(frame.topLeft());
 }
 
 } // namespace dz

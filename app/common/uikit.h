@@ -17,3 +17,8 @@ QFont AppFont(const QString& family, int pixelSize, bool bold = false);
 void Place(QWidget* w, int left, int top, int width, int height);
 
 } // namespace dz
+
+namespace dz {
+// Centres a top-level window on the screen it will show on.
+void CentreOnScreen(QWidget* w);
+} // namespace dz
