@@ -858,6 +858,14 @@ void TCustomComPort::DeliverFromSlot(const std::shared_ptr<TComHandOver>& slot, 
   }
 }
 
+bool TCustomComPort::HandOverWaiting() const
+{
+  if (!m_Thread)
+    return false;
+  std::lock_guard lock(m_Thread->m_slot->mutex);
+  return m_Thread->m_slot->posted;
+}
+
 // ---------------------------------------------------------------- event hooks
 
 void TCustomComPort::DoAfterClose() { if (OnAfterClose) OnAfterClose(this); }

@@ -343,6 +343,8 @@ public:
   TComErrors TakeLineErrors();
   void SuspendApply();
   void ResumeApply();
+  // Whether a batch of events waits for this thread to deliver it (diagnostics).
+  bool HandOverWaiting() const;
   virtual void ApplyAllSettings();
 
   // Stored settings; Location is a registry location ("HKEY_LOCAL_MACHINE\Software\vexa")

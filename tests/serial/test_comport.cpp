@@ -1,0 +1,552 @@
+// The port engine against real pseudo-terminals.
+
+#include "comport.h"
+#include "ptypair.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTest>
+
+#include <sys/resource.h>
+#include <sys/ioctl.h>
+
+using serialtest::PtyPair;
+
+// Stands in for the program's error box: records what escapes a posted call.
+class RecordingApp : public QCoreApplication {
+public:
+  using QCoreApplication::QCoreApplication;
+  bool notify(QObject* receiver, QEvent* event) override
+  {
+    try {
+      return QCoreApplication::notify(receiver, event);
+    } catch (const std::exception& e) {
+      shown << QString::fromUtf8(e.what());
+      return true;
+    }
+  }
+  QStringList shown;
+};
+
+static RecordingApp* App() { return static_cast<RecordingApp*>(QCoreApplication::instance()); }
+
+// A port set up as the main window's, recording its events in order.
+struct Recorder {
+  TComPort port;
+  QStringList log;
+  QByteArray received;
+  bool readAll = true;
+
+  explicit Recorder(const std::string& device)
+  {
+    port.SetName("ComPort");
+    port.SetPort(device);
+    port.SetBaudRate(br1200);
+    port.SetDiscardNull(true);
+    port.Buffer().SetInputSize(4096);
+    port.FlowControl().SetControlDTR(dtrEnable);
+    port.OnBeforeOpen = [this](TCustomComPort*) { log << "BeforeOpen"; };
+    port.OnAfterOpen = [this](TCustomComPort* s) { log << (s->Connected() ? "AfterOpen" : "AfterOpen!closed"); };
+    port.OnBeforeClose = [this](TCustomComPort* s) { log << (s->Connected() ? "BeforeClose" : "BeforeClose!closed"); };
+    port.OnAfterClose = [this](TCustomComPort* s) { log << (s->Connected() ? "AfterClose!open" : "AfterClose"); };
+    port.OnCTSChange = [this](TCustomComPort*, bool on) { log << QStringLiteral("CTS %1").arg(on); };
+    port.OnDSRChange = [this](TCustomComPort*, bool on) { log << QStringLiteral("DSR %1").arg(on); };
+    port.OnRLSDChange = [this](TCustomComPort*, bool on) { log << QStringLiteral("RLSD %1").arg(on); };
+    port.OnRxChar = [this](TCustomComPort* s, int count) {
+      log << QStringLiteral("RxChar%1").arg(s->Connected() ? "" : "!closed");
+      counts.push_back(count);
+      if (!readAll)
+        return;
+      std::string text;
+      const int n = s->ReadText(text, count);
+      readCounts.push_back(n);
+      received.append(text.data(), qsizetype(text.size()));
+    };
+  }
+  std::vector<int> counts, readCounts;
+};
+
+class TestComPort : public QObject {
+  Q_OBJECT
+
+private slots:
+  void init() { App()->shown.clear(); }
+
+  void devicePathNaming()
+  {
+    QCOMPARE(TCustomComPort::DevicePath("COM1"), std::string("/dev/ttyS0"));
+    QCOMPARE(TCustomComPort::DevicePath("com10"), std::string("/dev/ttyS9"));
+    QCOMPARE(TCustomComPort::DevicePath("ttyUSB0"), std::string("/dev/ttyUSB0"));
+    QCOMPARE(TCustomComPort::DevicePath("/tmp/x"), std::string("/tmp/x"));
+    QCOMPARE(TCustomComPort::DevicePath("COM0"), std::string("/dev/COM0"));
+    QCOMPARE(TCustomComPort::DevicePath(""), std::string());
+  }
+
+  void openCloseOrder()
+  {
+    PtyPair pty;
+    QVERIFY(pty.Ok());
+    Recorder r(pty.Path());
+    r.port.OpenPort();
+    QVERIFY(r.port.Connected());
+    r.port.OpenPort(); // already open: nothing
+    QCOMPARE(r.log, QStringList({"BeforeOpen", "AfterOpen", "CTS 0", "DSR 0", "RLSD 0"}));
+    r.log.clear();
+    r.port.ClosePort();
+    r.port.ClosePort(); // already closed: nothing
+    QVERIFY(!r.port.Connected());
+    QCOMPARE(r.log, QStringList({"CTS 0", "DSR 0", "RLSD 0", "BeforeClose", "AfterClose"}));
+
+    // The same through Connected, and with no event thread at all.
+    r.log.clear();
+    r.port.SetEvents({});
+    r.port.SetConnected(true);
+    r.port.SetConnected(false);
+    QCOMPARE(r.log, QStringList({"BeforeOpen", "AfterOpen", "CTS 0", "DSR 0", "RLSD 0", "CTS 0", "DSR 0",
+                                 "RLSD 0", "BeforeClose", "AfterClose"}));
+  }
+
+  void openFailures()
+  {
+    const int fds = serialtest::OpenFdCount();
+    for (const std::string& name : {std::string("/dev/no-such-serial-device"), std::string()}) {
+      Recorder r(name);
+      try {
+        r.port.OpenPort();
+        QFAIL("opened a missing device");
+      } catch (const EComPort& e) {
+        QCOMPARE(e.ErrorKind(), 1);
+        QCOMPARE(e.SystemError(), ENOENT);
+        QCOMPARE(std::string(e.what()), std::string("Unable to open com port (win error code: 2)"));
+      }
+      QVERIFY(!r.port.Connected());
+      QCOMPARE(r.log, QStringList({"BeforeOpen"}));
+    }
+
+    // A device in use by another port is refused; the first keeps working.
+    PtyPair pty;
+    Recorder first(pty.Path()), second(pty.Path());
+    first.port.OpenPort();
+    try {
+      second.port.OpenPort();
+      QFAIL("a second open of the same device succeeded");
+    } catch (const EComPort& e) {
+      QCOMPARE(e.ErrorKind(), 1);
+      QCOMPARE(e.SystemError(), EBUSY);
+    }
+    QCOMPARE(first.port.WriteText("ok"), 2);
+    QCOMPARE(pty.Received(), QByteArray("ok"));
+    first.port.ClosePort();
+    second.port.OpenPort(); // free again
+    second.port.ClosePort();
+    QCOMPARE(serialtest::OpenFdCount(), fds + 2); // only the pty pair itself
+  }
+
+  void refusedSettings()
+  {
+    const int fds = serialtest::OpenFdCount();
+    // A device that takes no line settings at all.
+    {
+      Recorder r("/dev/null");
+      try {
+        r.port.OpenPort();
+        QFAIL("line settings on /dev/null succeeded");
+      } catch (const EComPort& e) {
+        QCOMPARE(e.ErrorKind(), 7);
+        QCOMPARE(e.SystemError(), ENOTTY);
+        QCOMPARE(std::string(e.what()), std::string("SetCommState function failed (win error code: 25)"));
+      }
+      QVERIFY(!r.port.Connected());
+      QCOMPARE(r.log, QStringList({"BeforeOpen"}));
+    }
+    QCOMPARE(serialtest::OpenFdCount(), fds); // the device was released
+
+    // A rate no line can have, at open and while open.
+    PtyPair pty;
+    Recorder r(pty.Path());
+    r.port.SetBaudRate(brCustom);
+    r.port.SetCustomBaudRate(-1);
+    QVERIFY_THROWS_EXCEPTION(EComPort, r.port.OpenPort());
+    QVERIFY(!r.port.Connected());
+    r.port.SetCustomBaudRate(12345);
+    r.port.OpenPort();
+    try {
+      r.port.SetCustomBaudRate(0);
+      QFAIL("rate 0 accepted");
+    } catch (const EComPort& e) {
+      QCOMPARE(e.ErrorKind(), 7);
+      QCOMPARE(e.SystemError(), EINVAL);
+    }
+    QVERIFY(r.port.Connected()); // a setter's failure leaves the port open
+    r.port.ClosePort();
+  }
+
+  void lineSettingsReachTheDevice()
+  {
+    PtyPair pty;
+    Recorder r(pty.Path());
+    r.port.OpenPort();
+    termios t{};
+    QCOMPARE(tcgetattr(pty.Slave(), &t), 0);
+    QVERIFY(!(t.c_cflag & (PARODD | CMSPAR | CSTOPB | CRTSCTS)));
+    QVERIFY(!(t.c_lflag & (ICANON | ECHO)));
+    QVERIFY(!(t.c_iflag & (ICRNL | IXON)));
+    QCOMPARE(int(t.c_cc[VMIN]), 0);
+    // A pseudo-terminal forces 8 data bits without parity whatever is set, so the
+    // checks below look at the flags it keeps.
+    const tcflag_t kept = PARODD | CMSPAR | CSTOPB | CRTSCTS;
+
+    // Changes made in one batch reach the device only at its end.
+    r.port.SuspendApply();
+    r.port.SuspendApply();
+    r.port.SetDataBits(dbSeven);
+    r.port.Parity().SetBits(prOdd);
+    r.port.SetStopBits(sbTwoStopBits);
+    r.port.FlowControl().SetFlowControl(fcHardware);
+    r.port.ResumeApply();
+    QCOMPARE(tcgetattr(pty.Slave(), &t), 0);
+    QCOMPARE(t.c_cflag & kept, tcflag_t(0));
+    r.port.ResumeApply();
+    r.port.ResumeApply(); // depth already 0: nothing
+    QCOMPARE(tcgetattr(pty.Slave(), &t), 0);
+    QCOMPARE(t.c_cflag & kept, tcflag_t(PARODD | CSTOPB | CRTSCTS));
+
+    // Each setter applies at once while open: mark parity, software flow with its characters.
+    r.port.Parity().SetBits(prMark);
+    r.port.FlowControl().SetXonChar('A');
+    r.port.FlowControl().SetFlowControl(fcSoftware);
+    QCOMPARE(tcgetattr(pty.Slave(), &t), 0);
+    QCOMPARE(t.c_cflag & kept, tcflag_t(PARODD | CMSPAR | CSTOPB));
+    QCOMPARE(t.c_iflag & (IXON | IXOFF), tcflag_t(IXON | IXOFF));
+    QCOMPARE(int(t.c_cc[VSTART]), int('A'));
+
+    // A closed port only stores.
+    r.port.ClosePort();
+    r.port.SetStopBits(sbOneStopBit);
+    QCOMPARE(tcgetattr(pty.Slave(), &t), 0);
+    QVERIFY(t.c_cflag & CSTOPB);
+  }
+
+  void settingObjects()
+  {
+    TComPort port;
+    port.Buffer().SetInputSize(4097);
+    QCOMPARE(port.Buffer().InputSize(), 4096);
+    port.Buffer().SetOutputSize(1);
+    QCOMPARE(port.Buffer().OutputSize(), 0);
+    port.Buffer().SetOutputSize(-3);
+    QCOMPARE(port.Buffer().OutputSize(), -3);
+
+    TComFlowControl& f = port.FlowControl();
+    f.SetControlDTR(dtrEnable);
+    QCOMPARE(f.FlowControl(), fcNone);
+    f.SetFlowControl(fcHardware);
+    QCOMPARE(f.ControlRTS(), rtsHandshake);
+    QVERIFY(f.OutCTSFlow());
+    QCOMPARE(f.FlowControl(), fcHardware);
+    f.SetFlowControl(fcSoftware);
+    QCOMPARE(f.ControlRTS(), rtsDisable);
+    QVERIFY(!f.OutCTSFlow() && f.XonXoffIn() && f.XonXoffOut());
+    QCOMPARE(f.FlowControl(), fcSoftware);
+    f.SetXonXoffIn(false);
+    QCOMPARE(f.FlowControl(), fcCustom);
+    f.SetFlowControl(fcCustom); // changes nothing
+    QVERIFY(!f.XonXoffIn() && f.XonXoffOut());
+    f.SetFlowControl(fcNone);
+    QCOMPARE(f.FlowControl(), fcNone);
+    QCOMPARE(f.ControlDTR(), dtrEnable); // never touched by the shortcut
+    f.SetControlRTS(rtsEnable);
+    QCOMPARE(f.FlowControl(), fcCustom);
+
+    TComParity other;
+    other.SetBits(prSpace);
+    other.SetReplaceChar('?');
+    port.SetParity(other);
+    QCOMPARE(port.Parity().Bits(), prSpace);
+    QCOMPARE(port.Parity().ReplaceChar(), '?');
+    QCOMPARE(port.EffectiveBaudRate(), 9600);
+    port.SetBaudRate(br128000);
+    QCOMPARE(port.EffectiveBaudRate(), 128000);
+  }
+
+  void propertiesWhileOpen()
+  {
+    PtyPair pty, other;
+    Recorder r(pty.Path());
+    r.port.OpenPort();
+    try {
+      r.port.SetSyncMethod(smNone);
+      QFAIL("sync method changed while open");
+    } catch (const EComPort& e) {
+      QCOMPARE(e.ErrorKind(), 14);
+      QCOMPARE(e.SystemError(), -1);
+      QCOMPARE(std::string(e.what()), std::string("Cannot set property while connected"));
+    }
+    QCOMPARE(r.port.SyncMethod(), smThreadSync);
+
+    // A new name closes and reopens the port on the new device.
+    r.log.clear();
+    r.port.SetPort(other.Path());
+    QVERIFY(r.port.Connected());
+    QVERIFY(r.log.contains("AfterClose") && r.log.indexOf("AfterClose") < r.log.indexOf("AfterOpen"));
+    QCOMPARE(r.port.WriteText("new"), 3);
+    QCOMPARE(other.Received(), QByteArray("new"));
+    QCOMPARE(pty.Received(), QByteArray());
+    r.port.ClosePort();
+  }
+
+  void receiveCountsAndNulls()
+  {
+    PtyPair pty;
+    Recorder r(pty.Path());
+    r.port.OpenPort();
+    // NUL bytes never count and never arrive; a batch of only NULs fires nothing.
+    QVERIFY(pty.Send(QByteArray("\0\0\0", 3)));
+    QVERIFY(pty.Send(QByteArray("ab\0c\0", 5)));
+    QTRY_COMPARE(r.received, QByteArray("abc"));
+    QVERIFY(pty.Send(QByteArray(3000, 'x') + QByteArray("\0end", 4)));
+    QTRY_COMPARE(r.received.size(), 3 + 3003);
+    QVERIFY(r.received.endsWith("xend"));
+    int sum = 0;
+    for (size_t i = 0; i < r.counts.size(); ++i) {
+      QVERIFY2(r.counts[i] >= 1, "OnRxChar with Count 0");
+      QCOMPARE(r.readCounts[i], r.counts[i]); // Count is exactly what ReadText then gives
+      sum += r.counts[i];
+    }
+    QCOMPARE(sum, 3006);
+    r.port.ClosePort();
+
+    // With DiscardNull off they are data like any other byte.
+    Recorder keep(pty.Path());
+    keep.port.SetDiscardNull(false);
+    keep.port.OpenPort();
+    QVERIFY(pty.Send(QByteArray("a\0b", 3)));
+    QTRY_COMPARE(keep.received, QByteArray("a\0b", 3));
+    keep.port.ClosePort();
+  }
+
+  void readsWithoutEventThread()
+  {
+    PtyPair pty;
+    Recorder r(pty.Path());
+    r.port.SetEvents({});
+    r.port.OpenPort();
+    std::string text = "old";
+    QCOMPARE(r.port.ReadText(text, 0), 0);
+    QVERIFY(text.empty());
+    QCOMPARE(r.port.ReadText(text, 10), 0); // nothing queued: returns at once
+    QVERIFY(pty.Send(QByteArray("12\0" "345", 6)));
+    QTRY_COMPARE(r.port.QueuedInputCount(), 5);
+    QCOMPARE(r.port.ReadText(text, 3), 3);
+    QCOMPARE(text, std::string("123"));
+    QCOMPARE(r.port.ReadText(text, 100), 2);
+    QCOMPARE(text, std::string("45"));
+    QCOMPARE(r.port.QueuedInputCount(), 0);
+    QCOMPARE(r.port.WriteText(""), 0);
+    QCOMPARE(r.port.TakeLineErrors(), TComErrors());
+    QCOMPARE(r.port.ModemSignals(), TComSignals()); // a pty has no modem lines: all off
+    QCoreApplication::processEvents();
+    QVERIFY(r.counts.empty()); // no data events without an event thread
+    r.port.ClosePort();
+  }
+
+  void closedPortOperationsFail()
+  {
+    PtyPair pty;
+    Recorder r(pty.Path());
+    r.port.OpenPort();
+    r.port.ClosePort();
+    std::string text;
+    auto kindOf = [](auto&& call) {
+      try {
+        call();
+      } catch (const EComPort& e) {
+        return e.ErrorKind();
+      }
+      return 0;
+    };
+    QCOMPARE(kindOf([&] { r.port.ReadText(text, 5); }), 3);
+    QCOMPARE(kindOf([&] { r.port.WriteText("x"); }), 2);
+    QCOMPARE(kindOf([&] { r.port.QueuedInputCount(); }), 10);
+    QCOMPARE(kindOf([&] { r.port.TakeLineErrors(); }), 10);
+    QCOMPARE(kindOf([&] { r.port.ModemSignals(); }), 11);
+    QVERIFY(text.empty());
+    QCOMPARE(r.port.ReadText(text, 0), 0); // no device call at all
+  }
+
+  void writeCompletesOrTimesOut()
+  {
+    PtyPair pty;
+    Recorder r(pty.Path());
+    r.port.OpenPort();
+    QCOMPARE(r.port.WriteText("1"), 1);
+    // Complete means the byte has left the port: the other end has it at once.
+    QCOMPARE(pty.Received(), QByteArray("1"));
+
+    // The other end never reads: a large write cannot finish within its timeouts.
+    r.port.Timeouts().SetWriteTotalConstant(50);
+    r.port.Timeouts().SetWriteTotalMultiplier(0);
+    try {
+      r.port.WriteText(std::string(1 << 20, 'w'));
+      QFAIL("a write nobody reads completed");
+    } catch (const EComPort& e) {
+      QCOMPARE(e.ErrorKind(), 2);
+      QCOMPARE(e.SystemError(), ETIMEDOUT);
+    }
+    QVERIFY(r.port.Connected()); // a failed write leaves the port open
+    r.port.ClosePort();          // and closing does not wait for the stuck output
+  }
+
+  void transmitEmptyEvent()
+  {
+    PtyPair pty;
+    Recorder r(pty.Path());
+    int txEmpty = 0;
+    r.port.OnTxEmpty = [&](TCustomComPort*) { ++txEmpty; };
+    r.port.OpenPort();
+    r.port.WriteText("abc");
+    QTRY_COMPARE(txEmpty, 1);
+    r.port.ClosePort();
+  }
+
+  void batchPendingAtCloseIsDelivered()
+  {
+    PtyPair pty;
+    Recorder r(pty.Path());
+    r.port.OpenPort();
+    // The event thread takes the bytes and waits for this thread, which does not
+    // serve its event loop until ClosePort.
+    QVERIFY(pty.Send("pending"));
+    QElapsedTimer guard;
+    guard.start();
+    while (!r.port.HandOverWaiting() && guard.elapsed() < 10000)
+      QThread::msleep(1);
+    QVERIFY(r.port.HandOverWaiting());
+    r.log.clear();
+    r.port.ClosePort();
+    QCOMPARE(r.log, QStringList({"CTS 0", "DSR 0", "RLSD 0", "BeforeClose", "RxChar", "AfterClose"}));
+    QCOMPARE(r.received, QByteArray("pending"));
+    QCoreApplication::processEvents(); // the stale posted call finds nothing to do
+    QCOMPARE(r.counts.size(), size_t(1));
+  }
+
+  void handlerCallsClosePortDuringDelivery()
+  {
+    PtyPair pty;
+    Recorder r(pty.Path());
+    r.port.OnRxChar = [&](TCustomComPort* s, int) { s->ClosePort(); };
+    r.port.OpenPort();
+    QVERIFY(pty.Send("x"));
+    QTRY_VERIFY(!r.port.Connected());
+    QVERIFY(r.log.endsWith("AfterClose"));
+  }
+
+  void handlerErrorIsShownNotSwallowed()
+  {
+    PtyPair pty;
+    Recorder r(pty.Path());
+    int calls = 0;
+    r.port.OnRxChar = [&](TCustomComPort*, int) {
+      ++calls;
+      throw std::runtime_error("handler failed");
+    };
+    r.port.OpenPort();
+    QVERIFY(pty.Send("a"));
+    QTRY_COMPARE(App()->shown, QStringList({"handler failed"}));
+    QCOMPARE(calls, 1);
+    QVERIFY(r.port.Connected());
+    r.port.ClosePort();
+
+    // Raised inside ClosePort's own delivery: posted on, shown once the loop runs.
+    r.port.OnRxChar = [&](TCustomComPort*, int) { throw std::runtime_error("during close"); };
+    r.port.OpenPort();
+    QVERIFY(pty.Send("b"));
+    QElapsedTimer guard;
+    guard.start();
+    while (!r.port.HandOverWaiting() && guard.elapsed() < 10000)
+      QThread::msleep(1);
+    r.port.ClosePort();
+    QVERIFY(r.log.endsWith("AfterClose"));
+    QTRY_COMPARE(App()->shown, QStringList({"handler failed", "during close"}));
+  }
+
+  void hangUpIsReportedOnceWithoutSpinning()
+  {
+    PtyPair pty;
+    Recorder r(pty.Path());
+    QList<TComErrors> errors;
+    r.port.OnError = [&](TCustomComPort*, TComErrors e) { errors << e; };
+    r.port.OpenPort();
+    QVERIFY(pty.Send("before"));
+    QTRY_COMPARE(r.received, QByteArray("before"));
+    pty.CloseMaster();
+    QTRY_COMPARE(errors.size(), 1);
+    QVERIFY(errors[0].Contains(ceIO));
+
+    // No second report, and the event thread does not busy-loop on the dead device.
+    rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
+    QTest::qWait(300);
+    getrusage(RUSAGE_SELF, &after);
+    auto usec = [](const rusage& u) {
+      return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1000000LL + u.ru_utime.tv_usec + u.ru_stime.tv_usec;
+    };
+    QVERIFY2(usec(after) - usec(before) < 150000, "the event thread spins after the hang-up");
+    QCOMPARE(errors.size(), 1);
+    QCOMPARE(r.received, QByteArray("before")); // what arrived stays
+    r.port.ClosePort();
+    QVERIFY(r.log.endsWith("AfterClose"));
+  }
+
+  void otherDeliveryMethods()
+  {
+    PtyPair pty;
+    for (TSyncMethod method : {smNone, smWindowSync}) {
+      Recorder r(pty.Path());
+      r.port.SetSyncMethod(method);
+      std::atomic<bool> onMainThread{true};
+      std::mutex m;
+      QByteArray got;
+      r.port.OnRxChar = [&](TCustomComPort* s, int count) {
+        onMainThread = QThread::currentThread() == QCoreApplication::instance()->thread();
+        std::string text;
+        s->ReadText(text, count);
+        std::lock_guard lock(m);
+        got.append(text.data(), qsizetype(text.size()));
+      };
+      r.port.OpenPort();
+      QVERIFY(pty.Send("sync"));
+      QTRY_VERIFY([&] { std::lock_guard lock(m); return got == "sync"; }());
+      QCOMPARE(onMainThread.load(), method != smNone);
+      r.port.ClosePort();
+    }
+  }
+
+  void manyCyclesLeakNothing()
+  {
+    PtyPair pty;
+    Recorder r(pty.Path());
+    const int fds = serialtest::OpenFdCount();
+    const int threads = serialtest::ThreadCount();
+    for (int i = 0; i < 200; ++i) {
+      r.port.OpenPort();
+      r.port.WriteText("7");
+      QCOMPARE(pty.Received(), QByteArray("7"));
+      QVERIFY(pty.Send(QByteArray::number(i) + "\r\n"));
+      if (i % 20 == 0)
+        QTRY_VERIFY(r.received.endsWith(QByteArray::number(i) + "\r\n"));
+      r.port.ClosePort();
+    }
+    QCOMPARE(serialtest::OpenFdCount(), fds);
+    QTRY_COMPARE(serialtest::ThreadCount(), threads);
+  }
+};
+
+int main(int argc, char** argv)
+{
+  RecordingApp app(argc, argv);
+  TestComPort test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_comport.moc"
