@@ -97,8 +97,12 @@ void ListSerialPorts(QStringList& Strings)
   DIR* d = ::opendir("/sys/class/tty");
   if (!d)
     throw EComPort(ekRegistry, errno);
-  errno = 0;
-  while (dirent* e = ::readdir(d)) {
+  // readdir() tells the end from a failure only through errno.
+  for (;;) {
+    errno = 0;
+    dirent* e = ::readdir(d);
+    if (!e)
+      break;
     const std::string name = e->d_name;
     if (name == "." || name == "..")
       continue;
@@ -112,7 +116,6 @@ void ListSerialPorts(QStringList& Strings)
     if (name.compare(0, 4, "ttyS") == 0 && !UartPresent(name))
       continue;
     found << QString::fromStdString(dev);
-    errno = 0;
   }
   const int readError = errno;
   ::closedir(d);
