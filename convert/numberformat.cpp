@@ -1,0 +1,11 @@
+#include "numberformat.h"
+
+namespace dz {
+
+NumberFormat& ProgramNumberFormat()
+{
+  static NumberFormat format;
+  return format;
+}
+
+} // namespace dz

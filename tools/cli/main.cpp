@@ -1,0 +1,50 @@
+// dedizivi-cli: DEDIZIVI's work outside the window. Subcommands are listed in
+// kCommands; each lives in its own file (convert_command.cpp, ...).
+
+#include "commands.h"
+
+#include <array>
+#include <cstdio>
+#include <string>
+
+namespace {
+
+using dz::cli::Command;
+
+constexpr std::array kCommands{
+  Command{"convert", "convert a raw logger download into the data file", dz::cli::RunConvertCommand},
+};
+
+void PrintHelp(std::FILE* to)
+{
+  std::fprintf(to, "Usage: dedizivi-cli COMMAND [OPTIONS...]\n"
+                   "       dedizivi-cli COMMAND --help\n\n"
+                   "DEDIZIVI Ver. 3.4 without its window. Commands:\n");
+  for (const auto& c : kCommands)
+    std::fprintf(to, "  %-10.*s %.*s\n", static_cast<int>(c.Name.size()), c.Name.data(),
+                 static_cast<int>(c.Summary.size()), c.Summary.data());
+  std::fprintf(to, "\nExit status: 0 done; 1 the command failed; 2 usage error.\n");
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+  if (argc < 2) {
+    PrintHelp(stderr);
+    return dz::cli::kExitUsage;
+  }
+  const std::string_view name = argv[1];
+  if (name == "--help" || name == "-h" || name == "help") {
+    PrintHelp(stdout);
+    return dz::cli::kExitOk;
+  }
+  for (const auto& c : kCommands) {
+    if (c.Name == name) {
+      std::vector<std::string_view> args(argv + 2, argv + argc);
+      return c.Run(args);
+    }
+  }
+  std::fprintf(stderr, "dedizivi-cli: unknown command '%s' (try 'dedizivi-cli --help')\n", argv[1]);
+  return dz::cli::kExitUsage;
+}
