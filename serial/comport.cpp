@@ -612,7 +612,8 @@ std::int32_t TCustomComPort::ReadBytes(char* Buffer, std::int32_t Count)
     if (avail == 0 && r.error != 0)
       throw EComPort(ekRead, r.error);
     n = std::min<std::size_t>(avail, std::size_t(Count));
-    std::memcpy(Buffer, m_stage.data() + m_stageHead, n);
+    if (n > 0)
+      std::memcpy(Buffer, m_stage.data() + m_stageHead, n);
     m_stageHead += n;
     if (wasFull && StagedLocked() < StageCapacity()) {
       m_stageFull = false;

@@ -1,7 +1,11 @@
 // The port engine against real pseudo-terminals.
 
 #include "comport.h"
+#include "portlist.h"
 #include "ptypair.h"
+
+#include <QFileInfo>
+#include <QProcess>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -520,6 +524,45 @@ private slots:
       QCOMPARE(onMainThread.load(), method != smNone);
       r.port.ClosePort();
     }
+  }
+
+  void simulatorDownloadThenDisconnect()
+  {
+    // The logger simulator: listed while it runs, streams on the trigger, and its
+    // end mid-stream is a hang-up that keeps what arrived.
+    QProcess sim;
+    sim.start(QStringLiteral(DZ_SIM_PATH), {"--model", "0", "--seed", "3"});
+    QVERIFY(sim.waitForStarted(10000));
+    while (!sim.canReadLine())
+      QVERIFY(sim.waitForReadyRead(10000));
+    const QString device = QString::fromLocal8Bit(sim.readLine()).trimmed();
+    QStringList ports;
+    ListSerialPorts(ports);
+    const QString listed = [&] {
+      for (const QString& p : ports)
+        if (QFileInfo(p).canonicalFilePath() == QFileInfo(device).canonicalFilePath())
+          return p;
+      return QString();
+    }();
+    QVERIFY2(!listed.isEmpty(), qPrintable(ports.join(' ')));
+
+    Recorder r(listed.toStdString());
+    QList<TComErrors> errors;
+    r.port.OnError = [&](TCustomComPort*, TComErrors e) { errors << e; };
+    r.port.OpenPort();
+    QCOMPARE(r.port.WriteText("1"), 1);
+    QTRY_VERIFY(r.received.size() >= 200);
+    sim.kill();
+    sim.waitForFinished(10000);
+    QTRY_COMPARE(errors.size(), 1);
+    QVERIFY(errors[0].Contains(ceIO));
+    const QByteArray got = r.received;
+    QVERIFY(got.contains("\r\n"));
+    QCoreApplication::processEvents();
+    QCOMPARE(errors.size(), 1);
+    r.port.ClosePort();
+    QCOMPARE(r.received, got);
+    QVERIFY(r.log.endsWith("AfterClose"));
   }
 
   void manyCyclesLeakNothing()
