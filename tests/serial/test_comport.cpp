@@ -413,6 +413,30 @@ private slots:
     r.port.ClosePort();
   }
 
+  void eventCharacterAndEightyPercentMark()
+  {
+    PtyPair pty;
+    Recorder r(pty.Path());
+    r.readAll = false; // the bytes stay queued
+    r.port.Buffer().SetInputSize(100);
+    r.port.SetEventChar('\n');
+    int flags = 0, full = 0;
+    r.port.OnRxFlag = [&](TCustomComPort*) { ++flags; };
+    r.port.OnRx80Full = [&](TCustomComPort*) { ++full; };
+    r.port.OpenPort();
+    QVERIFY(pty.Send(QByteArray(50, 'a')));
+    QTRY_COMPARE(r.port.QueuedInputCount(), 50);
+    QCOMPARE(flags, 0);
+    QVERIFY(pty.Send(QByteArray(40, 'b') + "\n"));
+    QTRY_COMPARE(flags, 1);
+    QTRY_COMPARE(full, 1); // crossed 80 of 100 once
+    QVERIFY(pty.Send("more\n"));
+    QTRY_COMPARE(flags, 2);
+    QCOMPARE(full, 1);
+    QTRY_COMPARE(r.counts.back(), 96); // Count covers everything still queued
+    r.port.ClosePort();
+  }
+
   void batchPendingAtCloseIsDelivered()
   {
     PtyPair pty;
