@@ -1,4 +1,3 @@
-// TEAM RULES (temporary note for the developer of this folder): read /work/main/convert/TEAM-RULES-READ-FIRST.md before writing code. (The text "RULES_PLACEHOLDER" in your brief stands for that file.)
 #pragma once
 
 #include <array>

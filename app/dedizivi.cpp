@@ -1,0 +1,695 @@
+#include "dedizivi.h"
+
+#include "comport.h"
+#include "datafileexport.h"
+#include "errorbox.h"
+#include "forms.h"
+#include "gridmodel.h"
+#include "listing.h"
+#include "models.h"
+#include "comsetup.h"
+#include "uikit.h"
+
+#include "chartdialogs.h"
+#include "chartform.h"
+#include "erase.h"
+#include "docwindows.h"
+#include "form13.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QFrame>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QSpinBox>
+#include <QTableView>
+
+#include <cerrno>
+
+namespace {
+
+const char* const kSettingsLocation = "HKEY_LOCAL_MACHINE\\Software\\vexa";
+const char* const kWaitMessage = "Aguarde a que se detenga la barra indicadora de descarga";
+const char* const kMakerWeb = "www.vexa-logger.example";
+const char* const kMakerMail = "info@vexa-logger.example";
+
+QLabel* MakeLabel(QWidget* parent, const QString& text, int left, int top)
+{
+  auto* label = new QLabel(text, parent);
+  label->move(left, top);
+  label->adjustSize();
+  return label;
+}
+
+void SetTextColour(QWidget* w, const QColor& colour)
+{
+  QPalette p = w->palette();
+  p.setColor(QPalette::WindowText, colour);
+  p.setColor(QPalette::ButtonText, colour);
+  p.setColor(QPalette::Text, colour);
+  w->setPalette(p);
+}
+
+} // namespace
+
+TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
+{
+  setObjectName(QStringLiteral("Form1"));
+  setWindowTitle(QStringLiteral("DEDIZIVI  Ver. 3.4"));
+  setWindowIcon(QIcon(QStringLiteral(":/art/dedizivi.png")));
+  // Fixed frame: system menu and minimise, no maximise.
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+
+  ComPort = new TComPort(this);
+  ComPort->setObjectName(QStringLiteral("ComPort"));
+  // The main window's line settings: 1200 baud 8N1, NUL discarded, 4096-byte
+  // input queue, DTR on, RTS off, no flow control.
+  ComPort->SetPort("COM1");
+  ComPort->SetBaudRate(br1200);
+  ComPort->SetDataBits(dbEight);
+  ComPort->SetStopBits(sbOneStopBit);
+  ComPort->Parity().SetBits(prNone);
+  ComPort->SetDiscardNull(true);
+  ComPort->Buffer().SetInputSize(4096);
+  ComPort->FlowControl().SetControlDTR(dtrEnable);
+  ComPort->FlowControl().SetControlRTS(rtsDisable);
+  ComPort->FlowControl().SetOutCTSFlow(false);
+  ComPort->FlowControl().SetOutDSRFlow(false);
+  ComPort->FlowControl().SetXonXoffOut(false);
+  ComPort->FlowControl().SetXonXoffIn(false);
+  ComPort->OnAfterOpen = [this](TCustomComPort* s) { ComPortOpen(s); };
+  ComPort->OnAfterClose = [this](TCustomComPort* s) { ComPortClose(s); };
+  ComPort->OnRxChar = [this](TCustomComPort* s, int count) { ComPortRxChar(s, count); };
+  // A device that disappears mid-download (cable pulled) is reported once; what
+  // arrived stays in the buffer and closing the download converts it.
+  ComPort->OnError = [](TCustomComPort*, TComErrors errors) {
+    if (errors.Contains(ceIO))
+      dz::ShowErrorBox(QString::fromStdString(EComPort(ekRead, EIO).what()));
+  };
+
+  m_export = std::make_unique<dz::DataFileExport>(this);
+
+  BuildControls();
+  BuildMenu();
+  WireHoverHelp();
+  qApp->installEventFilter(this);
+
+  // The creation handler's errors are shown, and creation goes on without it.
+  try {
+    FormCreate();
+  } catch (...) {
+    dz::ShowCurrentException();
+  }
+}
+
+TForm1::~TForm1()
+{
+  qApp->removeEventFilter(this);
+  // A download still open is closed without conversion.
+  m_destroying = true;
+  try {
+    ComPort->ClosePort();
+  } catch (...) {
+  }
+}
+
+int TForm1::ModelIndex() const
+{
+  return ComboBox1->currentIndex();
+}
+
+void TForm1::BuildControls()
+{
+  auto* client = new QWidget(this);
+  client->setFixedSize(639, 412);
+  client->setAutoFillBackground(true);
+  QPalette bg = client->palette();
+  bg.setColor(QPalette::Window, QColor(192, 192, 192)); // silver
+  client->setPalette(bg);
+  client->setFont(dz::AppFont(QStringLiteral("MS Sans Serif"), 16));
+  setCentralWidget(client);
+
+  Image1 = new QLabel(client);
+  Image1->setObjectName(QStringLiteral("Image1"));
+  dz::Place(Image1, 0, 0, 639, 412);
+  Image1->setScaledContents(true);
+  Image1->setPixmap(QPixmap(QStringLiteral(":/art/background.jpg")));
+
+  Button_open = new QPushButton(QStringLiteral("Abrir descarga"), client);
+  Button_open->setObjectName(QStringLiteral("Button_open"));
+  dz::Place(Button_open, 16, 5, 169, 35);
+  Button_open->setFont(dz::AppFont(QStringLiteral("Arial"), 16, true));
+  Button_open->setIcon(QIcon(QStringLiteral(":/art/open.png")));
+  Button_open->setToolTip(QStringLiteral("Abre o cierra la comunicación con el puerto"));
+  connect(Button_open, &QPushButton::clicked, this, [this] { BitBtn3Click(); });
+
+  BitBtn4 = new QPushButton(QStringLiteral("BORRAR"), client);
+  BitBtn4->setObjectName(QStringLiteral("BitBtn4"));
+  dz::Place(BitBtn4, 195, 5, 100, 35);
+  BitBtn4->setFont(dz::AppFont(QStringLiteral("Arial"), 13, true));
+  SetTextColour(BitBtn4, Qt::red);
+  BitBtn4->setToolTip(QStringLiteral("Borra el contenido de las tarjetas"));
+  connect(BitBtn4, &QPushButton::clicked, this, [this] { BitBtn4Click(); });
+
+  ComboBox1 = new QComboBox(client);
+  ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
+  dz::Place(ComboBox1, 300, 9, 331, 28);
+  QFont comboFont = dz::AppFont(QStringLiteral("MS Sans Serif"), 16, true);
+  ComboBox1->setFont(comboFont);
+  SetTextColour(ComboBox1, Qt::blue);
+  for (int i = 0; i < dz::kModelCount; ++i)
+    {
+    const std::string_view text = dz::FindModel(i)->SelectorText;
+    ComboBox1->addItem(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+  }
+  ComboBox1->setPlaceholderText(QStringLiteral("Seleccione el Vexa-Logger"));
+  ComboBox1->setCurrentIndex(-1);
+  ComboBox1->setToolTip(QStringLiteral("Seleccione el tipo de vexa-logger del cual desea descargar datos"));
+
+  Label4 = new QLabel(client);
+  Label4->setObjectName(QStringLiteral("Label4"));
+  Label4->move(24, 40);
+  Label4->setFont(dz::AppFont(QStringLiteral("MS Sans Serif"), 16, true));
+  SetTextColour(Label4, Qt::blue);
+
+  ProgressBar1 = new QProgressBar(client);
+  ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+  dz::Place(ProgressBar1, 20, 64, 31, 162);
+  ProgressBar1->setOrientation(Qt::Vertical);
+  ProgressBar1->setTextVisible(false);
+  ProgressBar1->setRange(1, 10000);
+  ProgressBar1->setValue(1);
+  ProgressBar1->setToolTip(QStringLiteral("Barra indicadora de descarga"));
+
+  Panel1 = new QFrame(client);
+  Panel1->setObjectName(QStringLiteral("Panel1"));
+  dz::Place(Panel1, 77, 64, 489, 162);
+  Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  Panel1->setAutoFillBackground(true);
+  Label7 = new QLabel(Panel1);
+  Label7->setObjectName(QStringLiteral("Label7"));
+  Label7->move(16, 8);
+
+  m_gridModel = new dz::GridModel(m_grid, this);
+  StringGrid1 = new QTableView(client);
+  StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
+  dz::Place(StringGrid1, 88, 88, 453, 128);
+  StringGrid1->setFont(dz::AppFont(QStringLiteral("Arial"), 13));
+  StringGrid1->setModel(m_gridModel);
+  StringGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  StringGrid1->horizontalHeader()->setDefaultSectionSize(53);
+  StringGrid1->horizontalHeader()->setMinimumSectionSize(10);
+  StringGrid1->verticalHeader()->setDefaultSectionSize(17);
+  StringGrid1->verticalHeader()->setMinimumSectionSize(10);
+  StringGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  StringGrid1->verticalHeader()->setMinimumWidth(53);
+  StringGrid1->verticalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+
+  ProgressBar2 = new QProgressBar(client);
+  ProgressBar2->setObjectName(QStringLiteral("ProgressBar2"));
+  dz::Place(ProgressBar2, 580, 64, 29, 162);
+  ProgressBar2->setOrientation(Qt::Vertical);
+  ProgressBar2->setTextVisible(false);
+  ProgressBar2->setRange(0, 1170);
+  ProgressBar2->setValue(0);
+
+  Label6 = new QLabel(client);
+  Label6->setObjectName(QStringLiteral("Label6"));
+  Label6->move(136, 247);
+  Label6->setFont(dz::AppFont(QStringLiteral("MS Sans Serif"), 16, true));
+  SetTextColour(Label6, Qt::white);
+
+  DateTimePicker1 = new QDateEdit(client);
+  DateTimePicker1->setObjectName(QStringLiteral("DateTimePicker1"));
+  dz::Place(DateTimePicker1, 511, 291, 97, 21);
+  DateTimePicker1->setCalendarPopup(true);
+  DateTimePicker1->setFont(dz::AppFont(QStringLiteral("MS Sans Serif"), 12, true));
+  SetTextColour(DateTimePicker1, Qt::blue);
+  DateTimePicker1->setToolTip(QStringLiteral("Muestra calendario"));
+
+  Panel4 = new QFrame(client);
+  Panel4->setObjectName(QStringLiteral("Panel4"));
+  dz::Place(Panel4, 5, 304, 249, 97);
+  Panel4->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  Panel4->setAutoFillBackground(true);
+  QFont panelFont = dz::AppFont(QStringLiteral("MS Sans Serif"), 12, true);
+  Label5 = MakeLabel(Panel4, QStringLiteral("antes de cerrar la descarga"), 8, 4);
+  QFont underlined = panelFont;
+  underlined.setUnderline(true);
+  Label5->setFont(underlined);
+  Label5->adjustSize();
+  SetTextColour(Label5, Qt::red);
+  Label1 = MakeLabel(Panel4, QStringLiteral("Coloque la constante"), 44, 27);
+  Label1->setFont(panelFont);
+  Label1->adjustSize();
+  Label2 = MakeLabel(Panel4, QStringLiteral("del sensor"), 44 + Label1->width() + 4, 27);
+  Label2->setFont(panelFont);
+  Label2->adjustSize();
+  Label3 = MakeLabel(Panel4, QStringLiteral("uA cada 1000 uMOL S-1 m-2"), 8, 48);
+  Label3->setFont(panelFont);
+  Label3->adjustSize();
+  Label8 = MakeLabel(Panel4, QStringLiteral("Ofset"), 60, 70);
+  Label8->setFont(panelFont);
+  Label8->adjustSize();
+  Label1->setObjectName(QStringLiteral("Label1"));
+  Label2->setObjectName(QStringLiteral("Label2"));
+  Label3->setObjectName(QStringLiteral("Label3"));
+  Label5->setObjectName(QStringLiteral("Label5"));
+  Label8->setObjectName(QStringLiteral("Label8"));
+
+  Edit1 = new QLineEdit(client);
+  Edit1->setObjectName(QStringLiteral("Edit1"));
+  dz::Place(Edit1, 8, 328, 33, 21);
+  Edit1->setToolTip(QStringLiteral("Ingrese la constante indicada en el sensor de radiación"));
+
+  SpinEdit1 = new QSpinBox(client);
+  SpinEdit1->setObjectName(QStringLiteral("SpinEdit1"));
+  dz::Place(SpinEdit1, 112, 370, 49, 22);
+  SpinEdit1->setRange(0, 90);
+  SpinEdit1->setValue(0);
+  SpinEdit1->setFont(dz::AppFont(QStringLiteral("MS Sans Serif"), 13, true));
+  SetTextColour(SpinEdit1, Qt::red);
+  SpinEdit1->setToolTip(QStringLiteral("Ingrese el ofset indicado en el Solmet"));
+
+  Panel4->hide();
+  Edit1->hide();
+  SpinEdit1->hide();
+
+  Panel3 = new QFrame(client);
+  Panel3->setObjectName(QStringLiteral("Panel3"));
+  dz::Place(Panel3, 496, 316, 129, 89);
+  Panel3->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  Panel3->setAutoFillBackground(true);
+  BitBtn2 = new QPushButton(QStringLiteral("Limpiar"), Panel3);
+  BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
+  dz::Place(BitBtn2, 16, 8, 97, 33);
+  BitBtn2->setFont(dz::AppFont(QStringLiteral("Arial"), 15, true));
+  BitBtn2->setIcon(QIcon(QStringLiteral(":/art/limpiar.png")));
+  BitBtn2->setToolTip(QStringLiteral("Limpia los campos para una nueva descarga"));
+  connect(BitBtn2, &QPushButton::clicked, this, [this] { BitBtn2Click(); });
+  BitBtn1 = new QPushButton(QStringLiteral("Gráfico"), Panel3);
+  BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+  dz::Place(BitBtn1, 16, 48, 97, 33);
+  BitBtn1->setFont(dz::AppFont(QStringLiteral("Arial"), 15, true));
+  BitBtn1->setIcon(QIcon(QStringLiteral(":/art/grafico.png")));
+  BitBtn1->setToolTip(QStringLiteral("Gráfico preliminar"));
+  connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
+
+  Image2 = new QLabel(client);
+  Image2->setObjectName(QStringLiteral("Image2"));
+  dz::Place(Image2, 280, 365, 201, 36);
+  Image2->setScaledContents(true);
+  Image2->setPixmap(QPixmap(QStringLiteral(":/art/banner.png")));
+
+  adjustSize();
+  setFixedSize(sizeHint());
+}
+
+void TForm1::BuildMenu()
+{
+  auto item = [this](QMenu* menu, const char* caption, const char* name, auto handler) {
+    QAction* a = menu->addAction(QString::fromUtf8(caption));
+    a->setObjectName(QString::fromLatin1(name));
+    connect(a, &QAction::triggered, this, handler);
+    return a;
+  };
+  QMenu* archivos = menuBar()->addMenu(QStringLiteral("&Archivos"));
+  Guardar1 = item(archivos, "&Configurar puerto serial", "Guardar1", [this] { Guardar1Click(); });
+  cerrartodo1 = item(archivos, "&Guardar config de puerto", "cerrartodo1", [this] { cerrartodo1Click(); });
+  Guardardatos1 = item(archivos, "Guardar &datos descargados", "Guardardatos1", [this] { Guardardatos1Click(); });
+  Imprimir1 = item(archivos, "&Imprimir datos", "Imprimir1", [this] { Imprimir1Click(); });
+  archivos->addSeparator()->setObjectName(QStringLiteral("N2"));
+  Salir1 = item(archivos, "&Salir", "Salir1", [this] { Salir1Click(); });
+
+  QMenu* manuales = menuBar()->addMenu(QStringLiteral("&Manuales"));
+  item(manuales, "&Ostrel", "Ostrel1", [] { dz::ShowForm(Form4); });
+  item(manuales, "&Heptel", "Heptel1", [] { dz::ShowForm(Form9); });
+  item(manuales, "&Brumel", "Brumel1", [] { dz::ShowForm(Form5); });
+  item(manuales, "&Solmet", "Solmet1", [] { dz::ShowForm(Form6); });
+  Imgenes1 = item(manuales, "Imágenes", "Imgenes1", [] { dz::ShowForm(Form13); });
+
+  QMenu* ayuda = menuBar()->addMenu(QStringLiteral("&Ayuda"));
+  Usodelprograma1 = item(ayuda, "Uso de este programa", "Usodelprograma1", [] { dz::ShowForm(Form12); });
+  QMenu* consideraciones = ayuda->addMenu(QStringLiteral("&Consideraciones acerca de.."));
+  consideraciones->menuAction()->setObjectName(QStringLiteral("Consideracionesacercade1"));
+  QMenu* sensores = consideraciones->addMenu(QStringLiteral("Sensores"));
+  sensores->menuAction()->setObjectName(QStringLiteral("Sensores1"));
+  Temperatura1 = item(sensores, "LM35Z", "Temperatura1", [] { dz::ShowForm(Form7); });
+  Humedad1 = item(sensores, "Humedad", "Humedad1", [] { dz::ShowForm(Form2); });
+  radiacin1 = item(sensores, "Radiación", "radiacin1", [] { dz::ShowForm(Form3); });
+  Termocuplas1 = item(sensores, "Termocuplas 'J'", "Termocuplas1", [] { dz::ShowForm(Form10); });
+  Pilas1 = item(consideraciones, "Pilas", "Pilas1", [] { dz::ShowForm(Form8); });
+  ayuda->addSeparator()->setObjectName(QStringLiteral("N1"));
+  Contactarnos1 = item(ayuda, "Contactarnos...", "Contactarnos1", [] { dz::ShowForm(Form14); });
+  Acercadeesteprograma1 = item(ayuda, "&Acerca de este programa", "Acercadeesteprograma1",
+                               [this] { Acercadeesteprograma1Click(); });
+}
+
+void TForm1::WireHoverHelp()
+{
+  struct Hover {
+    QWidget* control;
+    const char* text;
+  };
+  const Hover hovers[] = {
+    {Button_open, "Abre o cierra la comunicación con el puerto"},
+    {BitBtn4, "Borra el contenido de las tarjetas"},
+    {BitBtn2, "Limpia el contenido de las ventanas"},
+    {BitBtn1, "Muestra un gráfico preliminar"},
+    {ProgressBar1, "Indica actividad de descarga"},
+    {ProgressBar2, "Indica actividad de conversión de datos"},
+    {StringGrid1, "Destino final de los datos que se descargan"},
+    {Panel4, "Disponible solo para radiación"},
+    {Edit1, "Ingrese la constante indicada en el sensor de rad."},
+    {SpinEdit1, "Coloque el ofset indicado en el SOLMET"},
+    {centralWidget(), ""},
+    {Image1, ""},
+  };
+  for (const Hover& h : hovers) {
+    // Children (a spin box's editor, a table's viewport) report the moves.
+    QList<QWidget*> widgets = h.control->findChildren<QWidget*>();
+    widgets.prepend(h.control);
+    for (QWidget* w : widgets) {
+      if (h.control == centralWidget() && w != h.control)
+        continue;
+      w->setMouseTracking(true);
+      w->setProperty("dzHoverText", QString::fromUtf8(h.text));
+    }
+  }
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* e)
+{
+  if (e->type() == QEvent::MouseMove) {
+    const QVariant hover = watched->property("dzHoverText");
+    if (hover.isValid() && watched->isWidgetType() && static_cast<QWidget*>(watched)->window() == this) {
+      // A move that a control ignores travels on to the window; it blanks the
+      // line only where the pointer is over the background itself.
+      if (watched == centralWidget()) {
+        const QPoint pos = static_cast<QMouseEvent*>(e)->position().toPoint();
+        const QWidget* child = centralWidget()->childAt(pos);
+        if (child && child != Image1)
+          return QMainWindow::eventFilter(watched, e);
+      }
+      Label6->setText(hover.toString());
+      Label6->adjustSize();
+    }
+  } else if (e->type() == QEvent::WindowActivate && watched->isWidgetType()) {
+    // Only our own windows count: coming back from another application, or from
+    // a message box, is no activation of the main window.
+    auto* w = static_cast<QWidget*>(watched);
+    if (w->isWindow() && dz::IsProgramForm(w)) {
+      if (w == this) {
+        if (m_lastActiveForm != this)
+          FormActivate();
+      }
+      m_lastActiveForm = w;
+    }
+  }
+  return QMainWindow::eventFilter(watched, e);
+}
+
+// ---- Start-up and activation ----------------------------------------------
+
+void TForm1::FormCreate()
+{
+  ComPort->RestoreSettings(ssRegistry, kSettingsLocation);
+  DateTimePicker1->setDate(QDate::currentDate());
+}
+
+void TForm1::FormActivate()
+{
+  Label4->clear();
+  Label6->clear();
+  Label7->clear();
+  if (form11)
+    form11->close();
+  MutePortEvents = false;
+  Panel4->hide();
+  SpinEdit1->hide();
+  Edit1->hide();
+}
+
+void TForm1::closeEvent(QCloseEvent* e)
+{
+  // Closing the main window ends the program, whatever else is open.
+  e->accept();
+  QApplication::quit();
+}
+
+// ---- Download cycle --------------------------------------------------------
+
+void TForm1::BitBtn3Click()
+{
+  if (ComPort->Connected()) {
+    ComPort->ClosePort();
+    return;
+  }
+  ComPort->OpenPort();
+  VERCUANTOSCANALES();
+}
+
+void TForm1::VERCUANTOSCANALES()
+{
+  if (const dz::ModelInfo* model = dz::FindModel(ComboBox1->currentIndex()))
+    ComPort->WriteText(std::string(1, model->Trigger));
+}
+
+void TForm1::ComPortOpen(TCustomComPort*)
+{
+  if (MutePortEvents)
+    return;
+  // A new download starts from an empty buffer: appending it to the previous
+  // one would convert the old logger's readings again as if they were new.
+  RichEdit1.Clear();
+  Button_open->setText(QStringLiteral("Cerrar descarga"));
+  Label4->setText(QString::fromUtf8(kWaitMessage));
+  Label4->adjustSize();
+  if (ComboBox1->currentIndex() == 4)
+    MUESTRADATARAD();
+  else
+    OCULTADATARAD();
+}
+
+void TForm1::StepIt(QProgressBar* bar)
+{
+  int next = bar->value() + 1;
+  if (next > bar->maximum())
+    next = bar->minimum();
+  bar->setValue(std::max(next, bar->minimum()));
+}
+
+void TForm1::ComPortRxChar(TCustomComPort*, int Count)
+{
+  if (const dz::ModelInfo* model = dz::FindModel(ComboBox1->currentIndex()))
+    ProgressBar1->setMaximum(model->DownloadMaximum);
+  std::string text;
+  for (int i = 0; i < Count; ++i) {
+    ComPort->ReadText(text, Count);
+    RichEdit1.Append(text);
+    StepIt(ProgressBar1);
+  }
+}
+
+void TForm1::ComPortClose(TCustomComPort*)
+{
+  if (MutePortEvents)
+    return;
+  if (m_destroying)
+    return;
+  Button_open->setText(QStringLiteral("Abrir descarga"));
+  Label4->clear();
+  switch (ComboBox1->currentIndex()) {
+  case 0: DOSCANALESLM35(); break;
+  case 1: DOSCANALESNTC(); break;
+  case 2: SIETECANALESTC(); break;
+  case 3: SIETECANALESLM35(); break;
+  case 4: UNCANALRAD(); break;
+  case 5: UNCANALHR1(); break;
+  case 6: UNCANALHR2(); break;
+  case 7: UNCANALMV(); break;
+  case 8: UNCANALLM35(); break;
+  default: break;
+  }
+}
+
+void TForm1::ShowPortState()
+{
+  if (ComPort->Connected()) {
+    Button_open->setText(QStringLiteral("Cerrar descarga"));
+  } else {
+    Button_open->setText(QStringLiteral("Abrir descarga"));
+    Label4->clear();
+  }
+}
+
+void TForm1::MUESTRADATARAD()
+{
+  for (QWidget* w : {static_cast<QWidget*>(Panel4), static_cast<QWidget*>(Edit1), static_cast<QWidget*>(Label1),
+                     static_cast<QWidget*>(Label2), static_cast<QWidget*>(Label3), static_cast<QWidget*>(Label5),
+                     static_cast<QWidget*>(SpinEdit1), static_cast<QWidget*>(Label8)})
+    w->show();
+  Panel4->raise();
+  Edit1->raise();
+  SpinEdit1->raise();
+  Label1->setText(QStringLiteral("Coloque la constante"));
+  Label2->setText(QStringLiteral("del sensor"));
+  Label3->setText(QStringLiteral("uA cada 1000 uMOL S-1 m-2"));
+  Label5->setText(QStringLiteral("antes de cerrar la descarga"));
+  Edit1->setFocus();
+}
+
+void TForm1::OCULTADATARAD()
+{
+  for (QWidget* w : {static_cast<QWidget*>(Panel4), static_cast<QWidget*>(Edit1), static_cast<QWidget*>(Label1),
+                     static_cast<QWidget*>(Label2), static_cast<QWidget*>(Label3), static_cast<QWidget*>(Label5),
+                     static_cast<QWidget*>(Label8), static_cast<QWidget*>(SpinEdit1)})
+    w->hide();
+}
+
+void TForm1::BitBtn2Click()
+{
+  RichEdit1.Clear();
+  Label7->clear();
+  ProgressBar2->setValue(0);
+  ProgressBar1->reset(); // below its minimum of 1: shows empty
+  SpinEdit1->findChild<QLineEdit*>()->setText(QStringLiteral("0"));
+  SpinEdit1->setValue(0);
+  Edit1->clear();
+  m_grid.Clear();
+  m_gridModel->CellsChanged();
+}
+
+void TForm1::BitBtn1Click()
+{
+  if (RichEdit1.LineCount() > 10)
+    dz::ShowForm(form11);
+}
+
+void TForm1::BitBtn4Click()
+{
+  dz::ShowForm(Form17);
+}
+
+// ---- Conversions -----------------------------------------------------------
+
+void TForm1::Convert(int model)
+{
+  // The grid shows what was written also when the conversion stops early.
+  auto refresh = qScopeGuard([this] { m_gridModel->CellsChanged(); });
+  dz::RunConversion(model, RichEdit1, *this);
+}
+
+void TForm1::DOSCANALESLM35() { Convert(0); }
+void TForm1::DOSCANALESNTC() { Convert(1); }
+void TForm1::SIETECANALESTC() { Convert(2); }
+void TForm1::SIETECANALESLM35() { Convert(3); }
+void TForm1::UNCANALRAD() { Convert(4); }
+void TForm1::UNCANALHR1() { Convert(5); }
+void TForm1::UNCANALHR2() { Convert(6); }
+void TForm1::UNCANALMV() { Convert(7); }
+void TForm1::UNCANALLM35() { Convert(8); }
+
+void TForm1::SetTitle(const std::string& utf8Title)
+{
+  Label7->setText(QString::fromUtf8(utf8Title));
+  Label7->adjustSize();
+}
+
+void TForm1::ProgressReset(int maximum)
+{
+  ProgressBar2->setValue(0);
+  ProgressBar2->setMaximum(maximum);
+  ProgressBar2->setValue(0);
+}
+
+void TForm1::ProgressStep()
+{
+  StepIt(ProgressBar2);
+}
+
+std::string TForm1::RadiationOffsetText()
+{
+  return SpinEdit1->text().toStdString();
+}
+
+std::string TForm1::RadiationConstantText()
+{
+  return Edit1->text().toStdString();
+}
+
+// ---- Menu ------------------------------------------------------------------
+
+void TForm1::Guardar1Click()
+{
+  RunSetupDialog(*ComPort, this);
+}
+
+void TForm1::cerrartodo1Click()
+{
+  ComPort->SaveSettings(ssRegistry, kSettingsLocation);
+}
+
+void TForm1::Guardardatos1Click()
+{
+  m_export->Save(ComboBox1->currentIndex(), m_grid);
+}
+
+void TForm1::Imprimir1Click()
+{
+  switch (ComboBox1->currentIndex()) {
+  case 0: PR2CHLM35(); break;
+  case 1: PR2CHNTC(); break;
+  case 2: PR7CHTCJ(); break;
+  case 3: PR7CHLM35(); break;
+  case 4: PR1CHRAD(); break;
+  case 5: PR1CHHR(); break;
+  case 6: PR1CHMV(); break;
+  case 7: PR1CHMILIVOLT(); break;
+  case 8: PR1CHLM35(); break;
+  default: break;
+  }
+}
+
+void TForm1::PrintModel(int model)
+{
+  dz::PrintListing(this, model, m_grid);
+}
+
+void TForm1::PR2CHLM35() { PrintModel(0); }
+void TForm1::PR2CHNTC() { PrintModel(1); }
+void TForm1::PR7CHTCJ() { PrintModel(2); }
+void TForm1::PR7CHLM35() { PrintModel(3); }
+void TForm1::PR1CHRAD() { PrintModel(4); }
+void TForm1::PR1CHHR() { PrintModel(5); }
+// The humidity V 2/2 listing, whatever its name suggests.
+void TForm1::PR1CHMV() { PrintModel(6); }
+void TForm1::PR1CHMILIVOLT() { PrintModel(7); }
+void TForm1::PR1CHLM35() { PrintModel(8); }
+
+void TForm1::Salir1Click()
+{
+  QApplication::quit();
+}
+
+void TForm1::Acercadeesteprograma1Click()
+{
+  QMessageBox box(this);
+  box.setWindowTitle(QStringLiteral("Acerca de %1").arg(QString::fromLatin1(kMakerWeb)));
+  box.setIconPixmap(QPixmap(QStringLiteral(":/art/dedizivi.png")).scaled(64, 64, Qt::KeepAspectRatio,
+                                                                          Qt::SmoothTransformation));
+  box.setText(QStringLiteral("<b>%1</b>").arg(QString::fromLatin1(kMakerWeb)));
+  box.setInformativeText(QStringLiteral("DEDIZIVI Ver. 3.4<br>%1").arg(QString::fromLatin1(kMakerMail)));
+  box.setStandardButtons(QMessageBox::Ok);
+  box.exec();
+}

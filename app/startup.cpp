@@ -1,0 +1,93 @@
+#include "startup.h"
+
+#include "chartdialogs.h"
+#include "chartform.h"
+#include "dedizivi.h"
+#include "docwindows.h"
+#include "erase.h"
+#include "form13.h"
+#include "forms.h"
+#include "numberformat.h"
+#include "uikit.h"
+
+#include <QLocale>
+
+namespace dz {
+
+namespace {
+
+template <typename Form, typename... Args>
+Form* Create(Args&&... args)
+{
+  auto* form = new Form(std::forward<Args>(args)...);
+  RegisterForm(form);
+  return form;
+}
+
+} // namespace
+
+void CreateProgramWindows()
+{
+  // Until the chart window sets "," and ".", numbers follow the regional settings.
+  const QLocale system = QLocale::system();
+  ProgramNumberFormat().DecimalSeparator = system.decimalPoint().at(0).toLatin1();
+  const QString group = system.groupSeparator();
+  ProgramNumberFormat().ThousandSeparator = group.isEmpty() ? ',' : group.at(0).toLatin1();
+
+  Form1 = Create<TForm1>();
+  Form2 = Create<TForm2>();
+  Form4 = Create<TForm4>();
+  Form5 = Create<TForm5>();
+  Form6 = Create<TForm6>();
+  Form7 = Create<TForm7>();
+  Form8 = Create<TForm8>();
+  Form9 = Create<TForm9>();
+  Form10 = Create<TForm10>();
+  form11 = Create<Tform11>(*Form1);
+  // Created visible: its activation sets the program-wide number format.
+  ShowForm(form11);
+  Form12 = Create<TForm12>();
+  Form13 = Create<TForm13>();
+  Form14 = Create<TForm14>();
+  Form3 = Create<TForm3>();
+  Form15 = Create<TForm15>();
+  Form16 = Create<TForm16>();
+  Form17 = Create<TForm17>();
+  Form18 = Create<TForm18>();
+  Form19 = Create<TForm19>();
+}
+
+void ShowMainWindow()
+{
+  CentreOnScreen(Form1);
+  ShowForm(Form1);
+}
+
+void DestroyProgramWindows()
+{
+  auto destroy = [](auto*& form) {
+    delete form;
+    form = nullptr;
+  };
+  destroy(Form19);
+  destroy(Form18);
+  destroy(Form17);
+  destroy(Form16);
+  destroy(Form15);
+  destroy(Form3);
+  destroy(Form14);
+  destroy(Form13);
+  destroy(Form12);
+  destroy(form11);
+  destroy(Form10);
+  destroy(Form9);
+  destroy(Form8);
+  destroy(Form7);
+  destroy(Form6);
+  destroy(Form5);
+  destroy(Form4);
+  destroy(Form2);
+  destroy(Form1);
+}
+
+} // namespace dz

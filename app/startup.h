@@ -1,0 +1,16 @@
+#pragma once
+
+namespace dz {
+
+// Start-up: the number format from the regional settings, then the program's
+// 19 windows in their order of creation (the chart window shown at once).
+void CreateProgramWindows();
+
+// Shows the main window, centred, as the event loop begins.
+void ShowMainWindow();
+
+// Destroys the windows in reverse order; the main window last, which closes a
+// download still open without converting it.
+void DestroyProgramWindows();
+
+} // namespace dz

@@ -1,0 +1,168 @@
+// Receive throughput through a pseudo-terminal: the port component's full event
+// path (event thread, hand-over to the main thread, OnRxChar reading as the main
+// window does, the raw line buffer) against a plain poll/read loop on the same
+// kind of pseudo-terminal. Prints rates and their ratio; asserts nothing.
+
+#include "comport.h"
+#include "linebuffer.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <chrono>
+#include <cstdio>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <string>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+std::string MakeStream(std::size_t bytes)
+{
+  std::string s;
+  s.reserve(bytes + 16);
+  unsigned n = 0;
+  while (s.size() < bytes)
+    s += std::to_string(n++ % 1024) + "\r\n";
+  s.resize(bytes);
+  return s;
+}
+
+struct Pty {
+  int master = -1;
+  std::string slavePath;
+  Pty()
+  {
+    int slave = -1;
+    char name[128] = {};
+    termios raw {};
+    cfmakeraw(&raw);
+    if (openpty(&master, &slave, name, &raw, nullptr) != 0) {
+      std::perror("openpty");
+      std::exit(1);
+    }
+    slavePath = name;
+    // Keep the slave open so the master never sees a hang-up between opens.
+    (void)slave;
+  }
+};
+
+// Writes the stream into the master at a given rate (bytes per second; 0: as fast as possible).
+void Feed(int master, const std::string& data, double rate)
+{
+  const auto start = std::chrono::steady_clock::now();
+  std::size_t sent = 0;
+  const std::size_t chunk = 512;
+  while (sent < data.size()) {
+    if (rate > 0) {
+      const auto due = start + std::chrono::duration<double>(static_cast<double>(sent) / rate);
+      std::this_thread::sleep_until(due);
+    }
+    const ssize_t n = ::write(master, data.data() + sent, std::min(chunk, data.size() - sent));
+    if (n > 0)
+      sent += static_cast<std::size_t>(n);
+    else {
+      pollfd p {master, POLLOUT, 0};
+      ::poll(&p, 1, 100);
+    }
+  }
+}
+
+struct Result {
+  double seconds = 0;
+  std::size_t received = 0;
+};
+
+Result PlainLoop(const std::string& data, double rate)
+{
+  Pty pty;
+  const int fd = ::open(pty.slavePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  termios raw {};
+  tcgetattr(fd, &raw);
+  cfmakeraw(&raw);
+  tcsetattr(fd, TCSANOW, &raw);
+  std::string got;
+  got.reserve(data.size());
+  QElapsedTimer timer;
+  timer.start();
+  std::thread feeder(Feed, pty.master, std::cref(data), rate);
+  char buf[4096];
+  while (got.size() < data.size()) {
+    pollfd p {fd, POLLIN, 0};
+    if (::poll(&p, 1, 2000) <= 0)
+      break;
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n > 0)
+      got.append(buf, static_cast<std::size_t>(n));
+  }
+  const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
+  feeder.join();
+  ::close(fd);
+  return {seconds, got == data ? got.size() : 0};
+}
+
+Result EventPath(const std::string& data, double rate)
+{
+  Pty pty;
+  TComPort port;
+  port.SetPort(pty.slavePath);
+  port.SetBaudRate(br1200);
+  port.SetDiscardNull(true);
+  port.Buffer().SetInputSize(4096);
+  dz::LineBuffer buffer;
+  long steps = 0;
+  port.OnRxChar = [&](TCustomComPort*, int count) {
+    // As the main window: Count reads, each appended, one bar step each.
+    std::string text;
+    for (int i = 0; i < count; ++i) {
+      port.ReadText(text, count);
+      buffer.Append(text);
+      ++steps;
+    }
+  };
+  port.OpenPort();
+  QElapsedTimer timer;
+  timer.start();
+  std::thread feeder(Feed, pty.master, std::cref(data), rate);
+  QElapsedTimer idle;
+  idle.start();
+  std::size_t last = 0;
+  while (buffer.Text().size() < data.size() && idle.elapsed() < 2000) {
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    if (buffer.Text().size() != last) {
+      last = buffer.Text().size();
+      idle.restart();
+    }
+  }
+  const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
+  feeder.join();
+  port.ClosePort();
+  return {seconds, buffer.Text() == data ? buffer.Text().size() : 0};
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+  QCoreApplication app(argc, argv);
+  const std::string data = MakeStream(8 * 1024 * 1024);
+  const Result plain = PlainLoop(data, 0);
+  const Result event = EventPath(data, 0);
+  std::printf("receive, as fast as possible (%zu bytes):\n", data.size());
+  std::printf("  plain read loop     %8.1f MB/s  %s\n", data.size() / plain.seconds / 1e6,
+              plain.received == data.size() ? "all bytes" : "BYTES LOST");
+  std::printf("  port event path     %8.1f MB/s  %s\n", data.size() / event.seconds / 1e6,
+              event.received == data.size() ? "all bytes" : "BYTES LOST");
+  std::printf("  ratio event/plain   %8.2f\n", plain.seconds / event.seconds);
+
+  const std::string paced = MakeStream(3 * 1000 * 1000);
+  const Result at1MB = EventPath(paced, 1e6);
+  std::printf("receive at 1 MB/s (%zu bytes): %s in %.2f s\n", paced.size(),
+              at1MB.received == paced.size() ? "no byte lost" : "BYTES LOST", at1MB.seconds);
+  return (event.received == data.size() && at1MB.received == paced.size()) ? 0 : 1;
+}

@@ -1,0 +1,409 @@
+// The main window driven offscreen against the logger simulator: downloads,
+// conversions into the grid, clearing, the radiation panel, hover help,
+// activation and the error box.
+
+#include "dedizivi.h"
+#include "errorbox.h"
+#include "forms.h"
+#include "numberformat.h"
+#include "startup.h"
+#include "testsupport.h"
+#include "uikit.h"
+
+#include "chartform.h"
+#include "comport.h"
+#include "docwindows.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+
+using dztest::MessageBoxWatcher;
+using dztest::Simulator;
+
+namespace {
+
+// A four-line word as the logger spells it.
+std::string Word(int w)
+{
+  const int rest = w % 256;
+  return std::to_string(w / 256) + "\r\n" + std::to_string(rest / 100) + "\r\n" +
+         std::to_string(rest / 10 % 10) + "\r\n" + std::to_string(rest % 10) + "\r\n";
+}
+
+// LM35: (W - 240) / 10 with one decimal, written independently of the program.
+QString Lm35Text(int w)
+{
+  const int tenths = w - 240;
+  const QString sign = tenths < 0 ? QStringLiteral("-") : QString();
+  return QStringLiteral("%1%2,%3").arg(sign).arg(std::abs(tenths) / 10).arg(std::abs(tenths) % 10);
+}
+
+int Channel1Word(int n) { return (240 + n * 7) % 1024; }
+int Channel2Word(int n) { return (1000 - n * 3 + 1024) % 1024; }
+
+} // namespace
+
+class TestMainWindow : public QObject {
+  Q_OBJECT
+
+private:
+  QTemporaryDir m_dir;
+
+  QString WriteStream(const QString& name, const std::string& bytes)
+  {
+    const QString path = m_dir.filePath(name);
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write(bytes.data(), static_cast<qint64>(bytes.size()));
+    return path;
+  }
+
+  static std::string TwoChannelCard(int (*w1)(int), int (*w2)(int))
+  {
+    std::string card;
+    for (int n = 1; n <= 512; ++n)
+      card += Word(w1(n)) + Word(w2(n));
+    return card;
+  }
+
+  // Opens a download on the simulator's port, waits for the lines, closes it.
+  void Download(const QString& port, int model, int expectedLines)
+  {
+    Form1->ComPort->SetPort(port.toStdString());
+    Form1->ComboBox1->setCurrentIndex(model);
+    QTest::mouseClick(Form1->Button_open, Qt::LeftButton);
+    QVERIFY(Form1->ComPort->Connected());
+    QCOMPARE(Form1->Button_open->text(), QStringLiteral("Cerrar descarga"));
+    QTRY_COMPARE_WITH_TIMEOUT(Form1->RichEdit1.LineCount(), expectedLines, 30000);
+    QTest::mouseClick(Form1->Button_open, Qt::LeftButton);
+    QVERIFY(!Form1->ComPort->Connected());
+  }
+
+  QString Cell(int col, int row) const
+  {
+    const dz::GridSource& source = *Form1;
+    return QString::fromStdString(source.Grid().Cell(col, row));
+  }
+
+private slots:
+  void initTestCase()
+  {
+    QVERIFY(m_dir.isValid());
+    dz::CreateProgramWindows();
+    dz::ShowMainWindow();
+    QVERIFY(QTest::qWaitForWindowActive(Form1));
+  }
+
+  void cleanupTestCase() { dz::DestroyProgramWindows(); }
+
+  void cleanup()
+  {
+    // A failed check must not leave the next test a port that is open.
+    MessageBoxWatcher boxes;
+    try {
+      Form1->ComPort->ClosePort();
+    } catch (const std::exception&) {
+      // a conversion that stopped: the test that caused it has failed already
+    }
+  }
+
+  void init()
+  {
+    Form1->BitBtn2Click(); // Limpiar
+    Form1->ComboBox1->setCurrentIndex(-1);
+    Form1->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(Form1));
+  }
+
+  void startUpSetsCommaAndHidesChart()
+  {
+    // The chart window's start-up activation set the format; the main
+    // window's first activation hid the chart window again.
+    QCOMPARE(dz::ProgramNumberFormat().DecimalSeparator, ',');
+    QCOMPARE(dz::ProgramNumberFormat().ThousandSeparator, '.');
+    QVERIFY(!static_cast<QWidget*>(form11)->isVisible());
+    QCOMPARE(Form1->windowTitle(), QStringLiteral("DEDIZIVI  Ver. 3.4"));
+    QCOMPARE(Form1->ComboBox1->count(), 9);
+    QCOMPARE(Form1->ComboBox1->currentIndex(), -1);
+    QCOMPARE(Form1->ComboBox1->placeholderText(), QStringLiteral("Seleccione el Vexa-Logger"));
+    QCOMPARE(Form1->centralWidget()->size(), QSize(639, 412));
+    QCOMPARE(Form1->Button_open->geometry(), QRect(16, 5, 169, 35));
+    QCOMPARE(Form1->StringGrid1->geometry(), QRect(88, 88, 453, 128));
+    QVERIFY(!Form1->Panel4->isVisible());
+  }
+
+  void fullTwoChannelDownloadFillsGrid()
+  {
+    Simulator sim;
+    const QString stream = WriteStream("lm35.txt", TwoChannelCard(Channel1Word, Channel2Word));
+    const QString port = sim.Start({"--stream", stream, "--fast"});
+    QVERIFY(!port.isEmpty());
+    Download(port, 0, 4096);
+
+    QCOMPARE(Form1->Label7->text(),
+             QStringLiteral("2 CANALES DE TEMPERATURA SENSORES LM35 EN °C, 512 DATOS POR CANAL"));
+    QCOMPARE(Form1->Button_open->text(), QStringLiteral("Abrir descarga"));
+    QCOMPARE(Form1->Label4->text(), QString());
+    QCOMPARE(Cell(1, 0), QStringLiteral("CANAL1"));
+    QCOMPARE(Cell(2, 0), QStringLiteral("CANAL2"));
+    for (int n = 1; n <= 512; ++n) {
+      QCOMPARE(Cell(0, n), QString::number(n));
+      QCOMPARE(Cell(1, n), Lm35Text(Channel1Word(n)));
+      QCOMPARE(Cell(2, n), Lm35Text(Channel2Word(n)));
+    }
+    QCOMPARE(Cell(1, 513), QString());
+    QCOMPARE(Form1->ProgressBar2->maximum(), 512);
+    QCOMPARE(Form1->ProgressBar2->value(), 512);
+    QCOMPARE(Form1->ProgressBar1->maximum(), 8196);
+    // The view shows what the grid holds.
+    const QModelIndex first = Form1->StringGrid1->model()->index(0, 0);
+    QCOMPARE(first.data().toString(), Lm35Text(Channel1Word(1)));
+  }
+
+  void newDownloadStartsFromEmptyBuffer()
+  {
+    // Without "Limpiar" in between, the second logger's readings are the ones
+    // converted, not the first's again.
+    Simulator first;
+    const QString a = WriteStream("a.txt", TwoChannelCard([](int) { return 240; }, [](int) { return 240; }));
+    Download(first.Start({"--stream", a, "--fast"}), 0, 4096);
+    QCOMPARE(Cell(1, 1), QStringLiteral("0,0"));
+    first.Stop();
+
+    Simulator second;
+    const QString b = WriteStream("b.txt", TwoChannelCard([](int) { return 490; }, [](int) { return 0; }));
+    Download(second.Start({"--stream", b, "--fast"}), 0, 4096);
+    QCOMPARE(Form1->RichEdit1.LineCount(), 4096);
+    QCOMPARE(Cell(1, 1), QStringLiteral("25,0"));
+    QCOMPARE(Cell(2, 512), QStringLiteral("-24,0"));
+  }
+
+  void shortStreamStopsAtMissingLine()
+  {
+    Simulator sim;
+    std::string card;
+    for (int n = 1; n <= 1024; ++n)
+      card += Word(250);
+    card.resize(card.size() - 3); // the last line "0\r\n" is missing
+    const QString port = sim.Start({"--stream", WriteStream("short.txt", card), "--fast"});
+    MessageBoxWatcher boxes;
+    Download(port, 8, 4095);
+    QTRY_COMPARE(boxes.Texts.size(), 1);
+    QCOMPARE(boxes.Texts.first(), QStringLiteral("'' is not a valid integer value."));
+    QCOMPARE(boxes.Captions.first(), QStringLiteral("DEDIZIVI Ver. 3.4"));
+    QCOMPARE(Cell(1, 1023), QStringLiteral("1,0"));
+    QCOMPARE(Cell(1, 1024), QString());
+    QCOMPARE(Cell(0, 1024), QStringLiteral("1024"));
+    QCOMPARE(Form1->ProgressBar2->value(), 1023);
+    QCOMPARE(Form1->Button_open->text(), QStringLiteral("Abrir descarga"));
+  }
+
+  void badPieceNamesItsText()
+  {
+    Simulator sim;
+    std::string card = Word(300) + "0\r\n1x\r\n0\r\n0\r\n";
+    for (int n = 3; n <= 1024; ++n)
+      card += Word(300);
+    const QString port = sim.Start({"--stream", WriteStream("bad.txt", card), "--fast"});
+    MessageBoxWatcher boxes;
+    Download(port, 8, 4096);
+    QTRY_COMPARE(boxes.Texts.size(), 1);
+    QCOMPARE(boxes.Texts.first(), QStringLiteral("'1x' is not a valid integer value."));
+    QCOMPARE(Cell(1, 1), QStringLiteral("6,0"));
+    QCOMPARE(Cell(1, 2), QString());
+    QCOMPARE(Form1->ProgressBar2->value(), 1);
+  }
+
+  void noModelSendsNothingAndConvertsNothing()
+  {
+    Simulator sim;
+    const QString port = sim.Start({"--model", "0", "--fast"});
+    Form1->ComPort->SetPort(port.toStdString());
+    QTest::mouseClick(Form1->Button_open, Qt::LeftButton);
+    QCOMPARE(Form1->Button_open->text(), QStringLiteral("Cerrar descarga"));
+    QCOMPARE(Form1->Label4->text(), QStringLiteral("Aguarde a que se detenga la barra indicadora de descarga"));
+    QTest::qWait(300); // no trigger went out, so the logger stays silent
+    QCOMPARE(Form1->RichEdit1.LineCount(), 0);
+    QTest::mouseClick(Form1->Button_open, Qt::LeftButton);
+    QCOMPARE(Form1->Label7->text(), QString());
+    QCOMPARE(Cell(0, 1), QString());
+  }
+
+  void limpiarClearsEverythingButTheSelection()
+  {
+    Simulator sim;
+    Download(sim.Start({"--model", "5", "--fast", "--seed", "3"}), 5, 4096);
+    QVERIFY(!Cell(1, 1).isEmpty());
+    Form1->Edit1->setText("12");
+    QTest::mouseClick(Form1->BitBtn2, Qt::LeftButton);
+    QCOMPARE(Form1->RichEdit1.LineCount(), 0);
+    QCOMPARE(Form1->Label7->text(), QString());
+    QCOMPARE(Form1->ProgressBar2->value(), 0);
+    QVERIFY(Form1->ProgressBar1->value() < Form1->ProgressBar1->minimum());
+    QCOMPARE(Form1->Edit1->text(), QString());
+    QCOMPARE(Form1->SpinEdit1->text(), QStringLiteral("0"));
+    for (int row = 0; row < dz::CellGrid::kRows; row += 97)
+      for (int col = 0; col < dz::CellGrid::kColumns; ++col)
+        QCOMPARE(Cell(col, row), QString());
+    QCOMPARE(Form1->ComboBox1->currentIndex(), 5);
+    QCOMPARE(Form1->ProgressBar2->maximum(), 1024); // maxima stay
+  }
+
+  void radiationPanelFollowsTheModel()
+  {
+    Simulator sim;
+    std::string card;
+    for (int n = 1; n <= 1024; ++n)
+      card += Word(256);
+    const QString port = sim.Start({"--stream", WriteStream("rad.txt", card), "--fast"});
+    Form1->ComPort->SetPort(port.toStdString());
+    Form1->ComboBox1->setCurrentIndex(4);
+    QTest::mouseClick(Form1->Button_open, Qt::LeftButton);
+    QVERIFY(Form1->Panel4->isVisible());
+    QVERIFY(Form1->Edit1->isVisible());
+    QVERIFY(Form1->SpinEdit1->isVisible());
+    QTRY_VERIFY(Form1->Edit1->hasFocus());
+    QTRY_COMPARE_WITH_TIMEOUT(Form1->RichEdit1.LineCount(), 4096, 30000);
+    QTest::keyClicks(Form1->Edit1, "10");
+    Form1->SpinEdit1->setValue(6);
+    QTest::mouseClick(Form1->Button_open, Qt::LeftButton);
+    QCOMPARE(Cell(1, 1), QStringLiteral("500,0"));
+    QCOMPARE(Cell(1, 1024), QStringLiteral("500,0"));
+    // The radiation conversion leaves the panel on the window.
+    QVERIFY(Form1->Panel4->isVisible());
+
+    // A constant written with the other separator stops at sample 1.
+    Form1->Edit1->setText("1.5");
+    MessageBoxWatcher boxes;
+    QTest::mouseClick(Form1->Button_open, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(Form1->RichEdit1.LineCount(), 4096, 30000);
+    QTest::mouseClick(Form1->Button_open, Qt::LeftButton);
+    QTRY_COMPARE(boxes.Texts.size(), 1);
+    QCOMPARE(boxes.Texts.first(), QStringLiteral("'1.5' is not a valid floating point value."));
+
+    // Another model's open hides the panel.
+    Form1->ComboBox1->setCurrentIndex(7);
+    QTest::mouseClick(Form1->Button_open, Qt::LeftButton);
+    QVERIFY(!Form1->Panel4->isVisible());
+    QVERIFY(!Form1->Edit1->isVisible());
+    QTest::mouseClick(Form1->Button_open, Qt::LeftButton);
+  }
+
+  void openFailureLeavesWindowIdle()
+  {
+    Form1->ComPort->SetPort("/dev/does-not-exist-dz");
+    Form1->ComboBox1->setCurrentIndex(0);
+    MessageBoxWatcher boxes;
+    QTest::mouseClick(Form1->Button_open, Qt::LeftButton);
+    QTRY_COMPARE(boxes.Texts.size(), 1);
+    QVERIFY2(boxes.Texts.first().startsWith("Unable to open com port (win error code: 2)"), qPrintable(boxes.Texts.first()));
+    QCOMPARE(Form1->Button_open->text(), QStringLiteral("Abrir descarga"));
+    QVERIFY(!Form1->ComPort->Connected());
+  }
+
+  void errorEscapingAHandlerIsShownAndTheProgramGoesOn()
+  {
+    QPushButton button;
+    connect(&button, &QPushButton::clicked, [] { throw std::runtime_error("Disk full"); });
+    MessageBoxWatcher boxes;
+    QTest::mouseClick(&button, Qt::LeftButton);
+    QTRY_COMPARE(boxes.Texts.size(), 1);
+    QCOMPARE(boxes.Texts.first(), QStringLiteral("Disk full."));
+    QCOMPARE(boxes.Captions.first(), QStringLiteral("DEDIZIVI Ver. 3.4"));
+    QCOMPARE(dz::ErrorBoxText("Unable to open com port (win error code: 2)"),
+             QStringLiteral("Unable to open com port (win error code: 2)"));
+    QCOMPARE(dz::ErrorBoxText("'x'"), QStringLiteral("'x'"));
+    QCOMPARE(dz::ErrorBoxText("done."), QStringLiteral("done."));
+    QCOMPARE(dz::ErrorBoxText("I/O error 5"), QStringLiteral("I/O error 5."));
+    // Still working afterwards.
+    QTest::mouseClick(Form1->BitBtn2, Qt::LeftButton);
+    QCOMPARE(Form1->Label7->text(), QString());
+  }
+
+  void hoverHelpLine()
+  {
+    auto moveOver = [](QWidget* w) {
+      QMouseEvent move(QEvent::MouseMove, QPointF(2, 2), w->mapToGlobal(QPointF(2, 2)), Qt::NoButton, Qt::NoButton,
+                       Qt::NoModifier);
+      QApplication::sendEvent(w, &move);
+    };
+    moveOver(Form1->Button_open);
+    QCOMPARE(Form1->Label6->text(), QStringLiteral("Abre o cierra la comunicación con el puerto"));
+    moveOver(Form1->ComboBox1); // no text of its own: the line stays
+    QCOMPARE(Form1->Label6->text(), QStringLiteral("Abre o cierra la comunicación con el puerto"));
+    moveOver(Form1->StringGrid1->viewport());
+    QCOMPARE(Form1->Label6->text(), QStringLiteral("Destino final de los datos que se descargan"));
+    moveOver(Form1->ProgressBar2);
+    QCOMPARE(Form1->Label6->text(), QStringLiteral("Indica actividad de conversión de datos"));
+    moveOver(Form1->Image1);
+    QCOMPARE(Form1->Label6->text(), QString());
+    QCOMPARE(Form1->ComboBox1->toolTip(),
+             QStringLiteral("Seleccione el tipo de vexa-logger del cual desea descargar datos"));
+    QCOMPARE(Form1->BitBtn1->toolTip(), QStringLiteral("Gráfico preliminar"));
+  }
+
+  void activationFromAnotherWindowResetsTheDisplay()
+  {
+    Form1->Label7->setText("title");
+    Form1->MutePortEvents = true;
+    dz::ShowForm(static_cast<QWidget*>(Form12));
+    QVERIFY(QTest::qWaitForWindowActive(static_cast<QWidget*>(Form12)));
+    QCOMPARE(Form1->Label7->text(), QStringLiteral("title")); // not yet: Form12 is active
+    Form1->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(Form1));
+    QCOMPARE(Form1->Label7->text(), QString());
+    QVERIFY(!Form1->MutePortEvents);
+
+    // A message box is no window of the program: coming back from it changes nothing.
+    Form1->Label7->setText("kept");
+    {
+      MessageBoxWatcher boxes;
+      dz::ShowErrorBox("x");
+      QCOMPARE(boxes.Texts.size(), 1);
+    }
+    Form1->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(Form1));
+    QCOMPARE(Form1->Label7->text(), QStringLiteral("kept"));
+    static_cast<QWidget*>(Form12)->hide();
+  }
+
+  void menuItemsAreNamedAndShowTheirWindows()
+  {
+    const QStringList names = {"Guardar1", "cerrartodo1", "Guardardatos1", "Imprimir1", "Salir1", "Imgenes1",
+                               "Usodelprograma1", "Temperatura1", "Humedad1", "radiacin1", "Termocuplas1",
+                               "Pilas1", "Contactarnos1", "Acercadeesteprograma1"};
+    for (const QString& name : names)
+      QVERIFY2(Form1->findChild<QAction*>(name), qPrintable(name));
+    const QList<QMenu*> menus = Form1->menuBar()->findChildren<QMenu*>(Qt::FindDirectChildrenOnly);
+    QCOMPARE(Form1->menuBar()->actions().size(), 3);
+    QCOMPARE(Form1->menuBar()->actions().at(0)->text(), QStringLiteral("&Archivos"));
+
+    Form1->Pilas1->trigger();
+    auto* pilas = static_cast<QWidget*>(Form8);
+    QVERIFY(pilas->isVisible());
+    Form1->Pilas1->trigger(); // no second window, the same one in front
+    QVERIFY(pilas->isVisible());
+    pilas->close();
+    QVERIFY(!pilas->isVisible());
+    QVERIFY(Form8 != nullptr);
+  }
+};
+
+int main(int argc, char** argv)
+{
+  dz::Application app(argc, argv);
+  app.setQuitOnLastWindowClosed(false);
+  TestMainWindow test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_mainwindow.moc"

@@ -1,0 +1,96 @@
+#pragma once
+
+// Helpers shared by the tests: a logger simulator process and a watcher that
+// answers the program's modal message boxes while a test drives the window.
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QPushButton>
+#include <QMessageBox>
+#include <QProcess>
+#include <QStringList>
+#include <QTest>
+#include <QTimer>
+
+namespace dztest {
+
+// Runs vexa-logger-sim and knows the device path it printed first.
+class Simulator {
+public:
+  ~Simulator() { Stop(); }
+
+  QString Start(const QStringList& args)
+  {
+    m_process.setProgram(QStringLiteral(DZ_SIM_PATH));
+    m_process.setArguments(args);
+    m_process.setProcessChannelMode(QProcess::SeparateChannels);
+    m_process.start();
+    if (!m_process.waitForStarted(10000))
+      return {};
+    while (!m_process.canReadLine())
+      if (!m_process.waitForReadyRead(10000))
+        return {};
+    m_path = QString::fromLocal8Bit(m_process.readLine()).trimmed();
+    return m_path;
+  }
+
+  void Stop()
+  {
+    if (m_process.state() == QProcess::NotRunning)
+      return;
+    m_process.terminate();
+    if (!m_process.waitForFinished(5000)) {
+      m_process.kill();
+      m_process.waitForFinished(5000);
+    }
+  }
+
+  void Kill()
+  {
+    m_process.kill();
+    m_process.waitForFinished(5000);
+  }
+
+  QString Path() const { return m_path; }
+  QProcess& Process() { return m_process; }
+
+private:
+  QProcess m_process;
+  QString m_path;
+};
+
+// Answers every modal message box that appears (with its default button, or
+// with the button given) and keeps the texts they showed.
+class MessageBoxWatcher : public QObject {
+public:
+  explicit MessageBoxWatcher(QMessageBox::StandardButton answer = QMessageBox::NoButton) : m_answer(answer)
+  {
+    connect(&m_timer, &QTimer::timeout, this, [this] { Poll(); });
+    m_timer.start(10);
+  }
+
+  QStringList Texts;
+  QStringList Captions;
+
+private:
+  void Poll()
+  {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box || !box->isVisible())
+      return;
+    Texts << box->text();
+    Captions << box->windowTitle();
+    QAbstractButton* button = m_answer == QMessageBox::NoButton ? nullptr : box->button(m_answer);
+    if (!button)
+      button = box->defaultButton() ? static_cast<QAbstractButton*>(box->defaultButton()) : box->buttons().value(0);
+    if (button)
+      button->click();
+    else
+      box->done(0);
+  }
+
+  QMessageBox::StandardButton m_answer;
+  QTimer m_timer;
+};
+
+} // namespace dztest
