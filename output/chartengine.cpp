@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QChart>
 #include <QClipboard>
+#include <QGraphicsLayout>
 #include <QLegend>
 #include <QLineSeries>
 #include <QMouseEvent>
@@ -164,10 +165,6 @@ ChartEngine::ChartEngine(QWidget* parent) : m_chart(new QChart)
   m_left.State = {0, 100, false};
 
   m_view = new ChartView(*this, m_chart, parent);
-  QObject::connect(m_chart, &QChart::plotAreaChanged, m_view, [this] {
-    UpdateLabelStep(ChartAxis::Left);
-    UpdateLabelStep(ChartAxis::Bottom);
-  });
   ApplyAxes();
 }
 
@@ -333,12 +330,15 @@ void ChartEngine::UpdateLabelStep(ChartAxis which)
   const double span = data.Axis->max() - data.Axis->min();
   if (!(span > 0))
     return;
-  const QRectF plot = m_chart->plotArea();
   const QFontMetrics fm(data.Axis->labelsFont());
   // Room a label needs along its axis, with a gap.
-  const double room = which == ChartAxis::Left ? fm.height() * 1.6 : fm.horizontalAdvance(QStringLiteral("00000")) * 1.5;
-  const double length = which == ChartAxis::Left ? plot.height() : plot.width();
-  const int maxLabels = std::max(2, static_cast<int>(length > 0 ? length / room : 10));
+  const double room = which == ChartAxis::Left ? fm.height() * 1.3 : fm.horizontalAdvance(QStringLiteral("00000")) * 1.5;
+  // The axis length is estimated from the view, less title, legend, axis
+  // titles and labels: following the plot area itself would change the
+  // labels while the chart lays itself out, and its layout then stalls.
+  const QSize view = m_view->size();
+  const double length = which == ChartAxis::Left ? view.height() - 180.0 : view.width() - 120.0;
+  const int maxLabels = std::max(2, static_cast<int>(length / room));
   // Start from the desired increment (or the finest decimal step) and grow it
   // by 1-2-5 steps until the labels fit.
   double step = data.Increment > 0 ? data.Increment : std::pow(10.0, std::floor(std::log10(span)) - 2);
@@ -350,7 +350,8 @@ void ChartEngine::UpdateLabelStep(ChartAxis which)
       if (span / step <= maxLabels)
         break;
     }
-  data.Axis->setTickInterval(step);
+  if (data.Axis->tickInterval() != step)
+    data.Axis->setTickInterval(step);
 }
 
 // ---------------------------------------------------------------- zoom
@@ -417,9 +418,20 @@ QPoint ChartEngine::PositionOf(const QPointF& value) const
 
 // ---------------------------------------------------------------- output
 
-void ChartEngine::Print(QPrinter& printer, QPageLayout::Orientation orientation)
+void ChartEngine::BringUpToDate()
 {
   CommitPoints();
+  // The chart lays itself out when the event loop comes round; a print or a
+  // copy made before that must not show the state before the last change.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+  for (QGraphicsWidget* w : {static_cast<QGraphicsWidget*>(m_chart), static_cast<QGraphicsWidget*>(m_chart->legend())})
+    if (QGraphicsLayout* layout = w->layout())
+      layout->activate();
+}
+
+void ChartEngine::Print(QPrinter& printer, QPageLayout::Orientation orientation)
+{
+  BringUpToDate();
   // The printer is shared by the whole program: whatever happens here, it
   // leaves with the orientation it came with.
   struct OrientationGuard {
@@ -445,7 +457,7 @@ void ChartEngine::Print(QPrinter& printer, QPageLayout::Orientation orientation)
 
 void ChartEngine::CopyToClipboard()
 {
-  CommitPoints();
+  BringUpToDate();
   QApplication::clipboard()->setPixmap(m_view->grab());
 }
 

@@ -131,6 +131,7 @@ private:
   AxisData& Data(ChartAxis axis) { return axis == ChartAxis::Left ? m_left : m_bottom; }
   const AxisData& Data(ChartAxis axis) const { return axis == ChartAxis::Left ? m_left : m_bottom; }
   void CommitPoints();
+  void BringUpToDate();
   void ApplyAxis(ChartAxis axis);
   void ApplyAxes();
   void UpdateLabelStep(ChartAxis axis);
