@@ -11,6 +11,7 @@
 
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QTableView>
 
 #include <algorithm>
