@@ -1,0 +1,105 @@
+#!/usr/bin/env bash
+# A user's first download, as in the README: pick the simulator's port in the
+# setup dialog, store it, choose a model, open and close the download, save the
+# data file, leave. The saved file must equal the command-line conversion of
+# the same raw stream, and the stored port must survive a restart.
+set -euo pipefail
+app=$1 sim=$2 cli=$3
+
+if [ -z "${DZ_E2E_DISPLAY:-}" ] || ! command -v xdotool >/dev/null; then
+  echo "no X server for end-to-end runs (tools/run-tests starts one)"
+  exit 77
+fi
+export DISPLAY=$DZ_E2E_DISPLAY QT_QPA_PLATFORM=xcb
+work=$(mktemp -d)
+export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/run
+mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+pids=()
+cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; rm -rf "$work"; }
+trap cleanup EXIT
+
+fail() { echo "FAIL: $*"; import -window root "$work/../dedizivi-e2e-failure.png" 2>/dev/null || true; exit 1; }
+
+# A two-channel card whose words are known: channel 1 = 240 + n, channel 2 = 740 - n.
+stream=$work/card.txt
+awk 'function word(w) { r = w % 256; printf "%d\r\n%d\r\n%d\r\n%d\r\n", int(w / 256), int(r / 100), int(r / 10) % 10, r % 10 }
+     BEGIN { for (n = 1; n <= 512; n++) { word(240 + n); word(740 - n) } }' > "$stream"
+
+"$sim" --stream "$stream" --fast --link "$XDG_RUNTIME_DIR/dedizivi-ports/vexa-logger-sim" > "$work/sim.out" &
+pids+=($!)
+for _ in $(seq 50); do [ -s "$work/sim.out" ] && break; sleep 0.1; done
+
+window() { timeout 20 xdotool search --sync --onlyvisible --name "$1" | head -n 1; }
+start_app() {
+  (cd "$(dirname "$app")" && exec "$app") > "$work/app.out" 2>&1 &
+  app_pid=$!
+  pids+=($app_pid)
+  main=$(window '^DEDIZIVI  Ver. 3.4$') || fail "main window did not appear"
+}
+menu() { # menu() <x of the menu title> <mnemonic>
+  xdotool mousemove --window "$main" "$1" 8 click 1
+  sleep 0.4
+  xdotool key "$2"
+}
+
+start_app
+
+# Archivos > Configurar puerto serial: the simulator's port is in the list.
+menu 30 c
+setup=$(window '^Setup$') || fail "setup dialog did not appear"
+xdotool mousemove --window "$setup" 150 25 click 1
+sleep 0.4
+xdotool key End Return
+sleep 0.2
+xdotool key Return  # OK
+sleep 0.4
+menu 30 g           # Archivos > Guardar config de puerto
+sleep 0.4
+grep -q 'vexa-logger-sim' "$XDG_CONFIG_HOME/dedizivi/"*.reg || fail "port not stored"
+
+# Model 0, then open and close the download.
+xdotool mousemove --window "$main" 450 30 click 1
+sleep 0.4
+xdotool key Home Return
+sleep 0.3
+xdotool mousemove --window "$main" 100 30 click 1
+sleep 3
+xdotool mousemove --window "$main" 100 30 click 1
+sleep 1
+
+# Archivos > Guardar datos descargados.
+menu 30 d
+sleep 0.5
+xdotool type --delay 20 "$work/saved"
+xdotool key Return
+for _ in $(seq 50); do [ -s "$work/saved.txt" ] && break; sleep 0.1; done
+[ -s "$work/saved.txt" ] || fail "no data file (the suffix .txt is added)"
+
+"$cli" convert --model 0 "$stream" -o "$work/expected.txt"
+cmp "$work/saved.txt" "$work/expected.txt" || fail "saved file differs from the conversion of the stream"
+head -n 1 "$work/saved.txt" | grep -q '^0,1 49,9' || fail "first line: $(head -n 1 "$work/saved.txt")"
+
+# Archivos > Salir ends the program.
+menu 30 s
+for _ in $(seq 50); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$app_pid" 2>/dev/null && fail "program still running after Salir"
+
+# The stored port survives a restart: a second download works without the dialog.
+start_app
+xdotool mousemove --window "$main" 450 30 click 1
+sleep 0.4
+xdotool key Home Return
+sleep 0.3
+xdotool mousemove --window "$main" 100 30 click 1
+sleep 3
+xdotool mousemove --window "$main" 100 30 click 1
+sleep 1
+rm -f "$work/saved.txt"
+menu 30 d
+sleep 1
+xdotool type --delay 20 "$work/saved"
+xdotool key Return
+for _ in $(seq 50); do [ -s "$work/saved.txt" ] && break; sleep 0.1; done
+cmp "$work/saved.txt" "$work/expected.txt" || fail "second run: saved file differs"
+menu 30 s
+echo "end-to-end download: saved file equals the conversion of the stream"
