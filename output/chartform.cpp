@@ -9,12 +9,17 @@
 
 #include <QCheckBox>
 #include <QEvent>
+#include <QApplication>
 #include <QGroupBox>
+#include <QMessageBox>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWindow>
+
+#include <utility>
 
 namespace dz {
 
@@ -103,6 +108,16 @@ Tform11::Tform11(const dz::GridSource& source, QWidget* parent)
   Chart1->SetAxisMinimum(ChartAxis::Left, -41);
   Chart1->SetLabelIncrement(ChartAxis::Left, dz::kLeftIncrementDefault);
 
+  // Any other window becoming active ends a visit to a message box.
+  connect(qApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow* focus) {
+    if (focus == nullptr || focus == windowHandle())
+      return;
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (w->windowHandle() == focus && qobject_cast<QMessageBox*>(w) != nullptr)
+        return;
+    m_lostToMessageBox = false;
+  });
+
   GroupBox1 = new QGroupBox(QStringLiteral("   Series"), this);
   GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
   dz::Place(GroupBox1, 548, 110, 82, 176);
@@ -140,8 +155,16 @@ QCheckBox* Tform11::CheckBox(int n) const
 bool Tform11::event(QEvent* e)
 {
   const bool result = QWidget::event(e);
-  if (e->type() == QEvent::WindowActivate)
-    FormActivate();
+  if (e->type() == QEvent::WindowDeactivate) {
+    m_lostToMessageBox = qobject_cast<QMessageBox*>(QApplication::activeWindow()) != nullptr;
+  } else if (e->type() == QEvent::WindowActivate) {
+    // Coming back from a message box is not a new activation. Above all the
+    // error box of a failed set-up: running it again would show the same
+    // error again, for ever.
+    const bool fromMessageBox = std::exchange(m_lostToMessageBox, false);
+    if (!fromMessageBox)
+      FormActivate();
+  }
   return result;
 }
 

@@ -89,4 +89,5 @@ private:
   void CheckBoxClick(int n);
 
   const dz::GridSource& m_source;
+  bool m_lostToMessageBox = false;
 };

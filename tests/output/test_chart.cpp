@@ -4,6 +4,7 @@
 
 #include "chartdialogs.h"
 #include "chartform.h"
+#include "errorbox.h"
 #include "errors.h"
 #include "forms.h"
 #include "numberformat.h"
@@ -15,6 +16,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineSeries>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
@@ -279,6 +281,43 @@ private slots:
     QCOMPARE(chart.PointCount(2), 9);
   }
 
+  void failedActivationShowsOneErrorBox()
+  {
+    // Through the application's own error handling, as in the program.
+    dztest::FillGrid(m_source->Cells, 2, 512);
+    m_source->Model = 3; // a seven-channel chart of a two-channel grid
+    QStringList boxes;
+    QTimer closer;
+    closer.setInterval(10);
+    connect(&closer, &QTimer::timeout, [&] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        boxes << box->text();
+        box->accept();
+      }
+    });
+    closer.start();
+    m_form->show();
+    QTRY_COMPARE(boxes.size(), 1);
+    // The box closed: a window manager hands the focus back to the window it
+    // came from. That is no new activation (else the same error would come
+    // back for ever).
+    QTRY_VERIFY(QApplication::activeModalWidget() == nullptr);
+    m_form->activateWindow();
+    QTest::qWait(300);
+    QCOMPARE(boxes, QStringList{QStringLiteral("'' is not a valid floating point value.")});
+    QCOMPARE(m_form->Chart1->PointCount(1), 512);
+    QVERIFY(m_form->isVisible());
+    // A real return to the window sets it up again (and fails again).
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    QTRY_VERIFY(other.isActiveWindow());
+    dz::ShowForm(m_form.get());
+    QTRY_COMPARE(boxes.size(), 2);
+    QTest::qWait(300);
+    QCOMPARE(boxes.size(), 2);
+  }
+
   void outOfRangeValuesDoNotWidenTheLeftAxis()
   {
     dztest::FillGrid(m_source->Cells, 2, 512);
@@ -431,5 +470,10 @@ private:
   std::unique_ptr<Tform11> m_form;
 };
 
-QTEST_MAIN(TestChart)
+int main(int argc, char** argv)
+{
+  dz::Application app(argc, argv);
+  TestChart test;
+  return QTest::qExec(&test, argc, argv);
+}
 #include "test_chart.moc"
