@@ -23,7 +23,7 @@ constexpr std::array<ListingInfo, 9> kListings{{
   {4, "PR1CHRAD", "1 canal de radiación solar en uMOL/m2/S-1", "CH1", 1024, 1, 0},
   {5, "PR1CHHR", "1 canal de humedad relativa 1/1", "CH1", 1024, 1, 0},
   {6, "PR1CHMV", "1 canal de humedad relativa 2/2", "CH1", 1024, 1, 0},
-  {7, "PR1CHMILIVOLTIOS", "1 canal de milivoltios", "CH1", 1024, 1, 0},
+  {7, "PR1CHMILIVOLT", "1 canal de milivoltios", "CH1", 1024, 1, 0},
   {8, "PR1CHLM35", "1 canal de temperatura LM35Z", "CH1", 1024, 1, 0},
 }};
 

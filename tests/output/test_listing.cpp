@@ -99,7 +99,7 @@ private slots:
     QTest::newRow("4") << 4 << "PR1CHRAD" << "1 canal de radiación solar en uMOL/m2/S-1" << "CH1" << 1024 << "";
     QTest::newRow("5") << 5 << "PR1CHHR" << "1 canal de humedad relativa 1/1" << "CH1" << 1024 << "";
     QTest::newRow("6") << 6 << "PR1CHMV" << "1 canal de humedad relativa 2/2" << "CH1" << 1024 << "";
-    QTest::newRow("7") << 7 << "PR1CHMILIVOLTIOS" << "1 canal de milivoltios" << "CH1" << 1024 << "";
+    QTest::newRow("7") << 7 << "PR1CHMILIVOLT" << "1 canal de milivoltios" << "CH1" << 1024 << "";
     QTest::newRow("8") << 8 << "PR1CHLM35" << "1 canal de temperatura LM35Z" << "CH1" << 1024 << "";
   }
 
