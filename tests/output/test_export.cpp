@@ -169,7 +169,6 @@ private slots:
 
   void typedNameGetsTxtAndIsOfferedAgain()
   {
-    QDir::setCurrent(m_tmp->path());
     const QString plain = m_tmp->filePath(QStringLiteral("datos"));
     std::unique_ptr<OnModal<QFileDialog>> answer(TypeName(plain));
     m_export->Save(4, m_grid);
