@@ -464,6 +464,9 @@ void TCustomComPort::CloseDevice()
     return;
   // Discarding first also keeps close() from waiting for unsent output.
   dz::tty::FlushBoth(fd);
+  // On a pseudo-terminal the exclusive flag outlives this descriptor and would
+  // turn away the next open by an ordinary user.
+  ::ioctl(fd, TIOCNXCL);
   ::close(fd);
 }
 

@@ -85,6 +85,17 @@ static int ModemLine(int fd, int bit, bool on)
 int SetDtr(int fd, bool on) { return ModemLine(fd, TIOCM_DTR, on); }
 int SetRts(int fd, bool on) { return ModemLine(fd, TIOCM_RTS, on); }
 
-int FlushBoth(int fd) { return ioctl(fd, TCFLSH, TCIOFLUSH) == 0 ? 0 : errno; }
+int FlushBoth(int fd)
+{
+  if (ioctl(fd, TCFLSH, TCIFLUSH) != 0)
+    return errno;
+  // Output is discarded only while some is still queued. On a pseudo-terminal
+  // the queue always reads empty, and flushing it would throw away what the
+  // other side has not read yet: a written and completed erase command lost.
+  int queued = 0;
+  if (ioctl(fd, TIOCOUTQ, &queued) == 0 && queued > 0 && ioctl(fd, TCFLSH, TCOFLUSH) != 0)
+    return errno;
+  return 0;
+}
 
 } // namespace dz::tty

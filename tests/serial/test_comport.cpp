@@ -401,6 +401,27 @@ private slots:
     r.port.ClosePort();          // and closing does not wait for the stuck output
   }
 
+  void writtenCommandSurvivesImmediateClose()
+  {
+    // The erase command: open, write "9", close at once. The logger must still
+    // get the character, whatever closing discards.
+    PtyPair pty;
+    for (int i = 0; i < 20; ++i) {
+      Recorder r(pty.Path());
+      r.port.OpenPort();
+      r.port.WriteText("9");
+      r.port.ClosePort();
+      QCOMPARE(pty.Received(), QByteArray("9"));
+    }
+    // Exclusive use ends with the close: the device opens again at once.
+    int fd = ::open(pty.Path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(fd >= 0);
+    int excl = 0;
+    QVERIFY(::ioctl(fd, TIOCGEXCL, &excl) == 0);
+    QCOMPARE(excl, 0);
+    ::close(fd);
+  }
+
   void transmitEmptyEvent()
   {
     PtyPair pty;
