@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 #include <limits>
 
 namespace dz {
@@ -165,7 +166,7 @@ ChartEngine::ChartEngine(QWidget* parent) : m_chart(new QChart)
   m_left.State = {0, 100, false};
 
   m_view = new ChartView(*this, m_chart, parent);
-  ApplyAxes();
+  DrawAxes();
 }
 
 ChartEngine::~ChartEngine()
@@ -189,7 +190,7 @@ void ChartEngine::SetSeriesVisible(int n, bool visible)
     return;
   Series(n)->setVisible(visible);
   // Automatic ranges follow the visible series only.
-  ApplyAxes();
+  AxesChanged();
 }
 
 bool ChartEngine::SeriesVisible(int n) const { return Series(n)->isVisible(); }
@@ -223,19 +224,19 @@ QString ChartEngine::AxisTitle(ChartAxis axis) const { return Data(axis).Axis->t
 void ChartEngine::SetAxisMinimum(ChartAxis axis, double value)
 {
   Data(axis).State.Minimum = value;
-  ApplyAxis(axis);
+  AxesChanged();
 }
 
 void ChartEngine::SetAxisMaximum(ChartAxis axis, double value)
 {
   Data(axis).State.Maximum = value;
-  ApplyAxis(axis);
+  AxesChanged();
 }
 
 void ChartEngine::SetAxisAutomatic(ChartAxis axis, bool automatic)
 {
   Data(axis).State.Automatic = automatic;
-  ApplyAxis(axis);
+  AxesChanged();
 }
 
 void ChartEngine::SetLabelIncrement(ChartAxis axis, double increment)
@@ -249,10 +250,16 @@ AxisState ChartEngine::Axis(ChartAxis axis) const { return Data(axis).State; }
 
 QPair<double, double> ChartEngine::DrawnRange(ChartAxis axis) const
 {
+  // What is drawn is only known once the pending changes are drawn.
+  const_cast<ChartEngine*>(this)->CommitPoints();
   return {Data(axis).Axis->min(), Data(axis).Axis->max()};
 }
 
-double ChartEngine::DrawnLabelStep(ChartAxis axis) const { return Data(axis).Axis->tickInterval(); }
+double ChartEngine::DrawnLabelStep(ChartAxis axis) const
+{
+  const_cast<ChartEngine*>(this)->CommitPoints();
+  return Data(axis).Axis->tickInterval();
+}
 
 void ChartEngine::SetLegendVisible(bool visible) { m_chart->legend()->setVisible(visible); }
 bool ChartEngine::LegendVisible() const { return m_chart->legend()->isVisible(); }
@@ -271,28 +278,35 @@ void ChartEngine::SchedulePaint()
   QTimer::singleShot(0, m_view, [this] { CommitPoints(); });
 }
 
+void ChartEngine::AxesChanged()
+{
+  m_axesDirty = true;
+  SchedulePaint();
+}
+
 void ChartEngine::CommitPoints()
 {
   m_paintScheduled = false;
-  bool changed = false;
-  for (std::size_t i = 0; i < m_series.size(); ++i) {
-    if (!m_dirty[i])
-      continue;
-    m_dirty[i] = false;
-    m_series[i]->replace(m_points[i]);
-    changed = true;
-  }
-  if (changed)
-    ApplyAxes();
+  bool changed = std::exchange(m_axesDirty, false);
+  for (bool dirty : m_dirty)
+    changed = changed || dirty;
+  if (!changed)
+    return;
+  // Ranges first (automatic ones follow the gathered points): every change of
+  // range or points makes the series compute their drawing again.
+  DrawAxes();
+  for (std::size_t i = 0; i < m_series.size(); ++i)
+    if (std::exchange(m_dirty[i], false))
+      m_series[i]->replace(m_points[i]);
 }
 
-void ChartEngine::ApplyAxes()
+void ChartEngine::DrawAxes()
 {
-  ApplyAxis(ChartAxis::Left);
-  ApplyAxis(ChartAxis::Bottom);
+  DrawAxis(ChartAxis::Left);
+  DrawAxis(ChartAxis::Bottom);
 }
 
-void ChartEngine::ApplyAxis(ChartAxis which)
+void ChartEngine::DrawAxis(ChartAxis which)
 {
   AxisData& data = Data(which);
   double lo = data.State.Minimum;
@@ -365,7 +379,8 @@ void ChartEngine::ZoomTo(const QRectF& values)
     m_beforeZoom = std::make_pair(m_left.State, m_bottom.State);
   m_bottom.State = {r.left(), r.right(), false};
   m_left.State = {r.top(), r.bottom(), false};
-  ApplyAxes();
+  AxesChanged();
+  CommitPoints();
 }
 
 void ChartEngine::Pan(double dx, double dy)
@@ -382,7 +397,8 @@ void ChartEngine::Pan(double dx, double dy)
     const auto [lo, hi] = DrawnRange(ChartAxis::Left);
     m_left.State = {lo + dy, hi + dy, false};
   }
-  ApplyAxes();
+  AxesChanged();
+  CommitPoints();
 }
 
 void ChartEngine::Unzoom()
@@ -392,7 +408,8 @@ void ChartEngine::Unzoom()
   m_left.State = m_beforeZoom->first;
   m_bottom.State = m_beforeZoom->second;
   m_beforeZoom.reset();
-  ApplyAxes();
+  AxesChanged();
+  CommitPoints();
 }
 
 QPointF ChartEngine::ValueAt(const QPoint& viewportPos) const

@@ -130,10 +130,12 @@ private:
   };
   AxisData& Data(ChartAxis axis) { return axis == ChartAxis::Left ? m_left : m_bottom; }
   const AxisData& Data(ChartAxis axis) const { return axis == ChartAxis::Left ? m_left : m_bottom; }
+  // Draws every pending change of points, ranges and visibility.
   void CommitPoints();
   void BringUpToDate();
-  void ApplyAxis(ChartAxis axis);
-  void ApplyAxes();
+  void AxesChanged();
+  void DrawAxis(ChartAxis axis);
+  void DrawAxes();
   void UpdateLabelStep(ChartAxis axis);
   void SchedulePaint();
 
@@ -148,6 +150,7 @@ private:
   AxisData m_bottom;
   std::optional<std::pair<AxisState, AxisState>> m_beforeZoom; // left, bottom
   bool m_paintScheduled = false;
+  bool m_axesDirty = false;
 };
 
 } // namespace dz
