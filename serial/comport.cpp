@@ -492,6 +492,7 @@ void TCustomComPort::OpenPort()
                   ic.buf_overrun};
   }
   m_txEmptyWanted = false;
+  m_owedRxEvents = 0;
   try {
     ApplyAllSettings();
   } catch (...) {
@@ -590,12 +591,19 @@ TCustomComPort::DrainResult TCustomComPort::DrainLocked()
 
 std::int32_t TCustomComPort::QueuedInputCount()
 {
-  std::lock_guard lock(m_stageMutex);
-  const DrainResult r = DrainLocked();
-  const std::size_t n = StagedLocked();
-  // Bytes already taken from the device stay readable after it failed (a hung-up device).
-  if (n == 0 && r.error != 0)
-    throw EComPort(ekQueueStatus, r.error);
+  std::size_t n;
+  {
+    std::lock_guard lock(m_stageMutex);
+    const std::size_t before = StagedLocked();
+    const DrainResult r = DrainLocked();
+    n = StagedLocked();
+    // Bytes already taken from the device stay readable after it failed (a hung-up device).
+    if (n == 0 && r.error != 0)
+      throw EComPort(ekQueueStatus, r.error);
+    NoteMainThreadDrain(r, before, n);
+  }
+  if (m_owedRxEvents.load() != 0)
+    WakeThread();
   return static_cast<std::int32_t>(std::min<std::size_t>(n, INT32_MAX));
 }
 
@@ -610,6 +618,7 @@ std::int32_t TCustomComPort::ReadBytes(char* Buffer, std::int32_t Count)
   {
     std::lock_guard lock(m_stageMutex);
     const bool wasFull = m_stageFull;
+    const std::size_t before = StagedLocked();
     const DrainResult r = DrainLocked();
     const std::size_t avail = StagedLocked();
     if (avail == 0 && r.error != 0)
@@ -618,6 +627,9 @@ std::int32_t TCustomComPort::ReadBytes(char* Buffer, std::int32_t Count)
     if (n > 0)
       std::memcpy(Buffer, m_stage.data() + m_stageHead, n);
     m_stageHead += n;
+    NoteMainThreadDrain(r, before, StagedLocked());
+    if (m_owedRxEvents.load() != 0)
+      wake = true;
     if (wasFull && StagedLocked() < StageCapacity()) {
       m_stageFull = false;
       wake = true;
@@ -704,6 +716,24 @@ std::int32_t TCustomComPort::WriteText(const std::string& Text)
     WakeThread();
   }
   return static_cast<std::int32_t>(std::min<std::size_t>(done, INT32_MAX));
+}
+
+void TCustomComPort::NoteMainThreadDrain(const DrainResult& r, std::size_t before, std::size_t afterRead)
+{
+  // The event thread only sees what it drains itself; bytes the main thread took
+  // from the driver would otherwise wait, unannounced, until more arrive.
+  if (r.added == 0)
+    return;
+  unsigned owed = 0;
+  if (afterRead > 0)
+    owed |= kOweRxChar;
+  if (r.sawEventChar)
+    owed |= kOweRxFlag;
+  const std::size_t mark = std::size_t(std::max(0, m_Buffer.InputSize())) * 8 / 10;
+  if (before < mark && before + r.added >= mark)
+    owed |= kOweRx80Full;
+  if (owed != 0)
+    m_owedRxEvents.fetch_or(owed);
 }
 
 void TCustomComPort::WakeThread()
@@ -1031,6 +1061,13 @@ void TComThread::run()
       [[maybe_unused]] ssize_t n = ::read(m_wakeFd, &v, sizeof v);
       if (port->m_txEmptyWanted.exchange(false) && m_wanted.Contains(evTxEmpty))
         batch.Include(evTxEmpty);
+      const unsigned owed = port->m_owedRxEvents.exchange(0);
+      if ((owed & TCustomComPort::kOweRxChar) && m_wanted.Contains(evRxChar))
+        batch.Include(evRxChar);
+      if ((owed & TCustomComPort::kOweRxFlag) && m_wanted.Contains(evRxFlag))
+        batch.Include(evRxFlag);
+      if ((owed & TCustomComPort::kOweRx80Full) && m_wanted.Contains(evRx80Full))
+        batch.Include(evRx80Full);
     }
     const short rev = fds[2].revents;
     if (rev & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) {

@@ -454,6 +454,11 @@ private:
         bufOverrun = 0;
   } m_counters;
   std::atomic<bool> m_txEmptyWanted{false};
+  // Receive events owed for bytes that a read on the main thread took from the
+  // driver into the staging buffer: the event thread raises them on its next turn.
+  enum : unsigned { kOweRxChar = 1, kOweRxFlag = 2, kOweRx80Full = 4 };
+  std::atomic<unsigned> m_owedRxEvents{0};
+  void NoteMainThreadDrain(const DrainResult& r, std::size_t before, std::size_t afterRead);
 };
 
 // Publishes the behaviour of TCustomComPort; nothing of its own.

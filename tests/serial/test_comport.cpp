@@ -458,6 +458,25 @@ private slots:
     r.port.ClosePort();
   }
 
+  void bytesTakenByTheMainThreadAreStillAnnounced()
+  {
+    // The main thread may take bytes from the driver (a queue count) before the
+    // event thread sees them; they must still raise their receive events.
+    PtyPair pty;
+    Recorder r(pty.Path());
+    r.port.SetEventChar('\n');
+    int flags = 0;
+    r.port.OnRxFlag = [&](TCustomComPort*) { ++flags; };
+    r.port.OpenPort();
+    for (int i = 1; i <= 50; ++i) {
+      QVERIFY(pty.Send("ab\n"));
+      r.port.QueuedInputCount(); // races the event thread for the bytes
+      QTRY_COMPARE(r.received.size(), qsizetype(3 * i));
+      QTRY_COMPARE(flags, i);
+    }
+    r.port.ClosePort();
+  }
+
   void batchPendingAtCloseIsDelivered()
   {
     PtyPair pty;
