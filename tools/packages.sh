@@ -1,6 +1,6 @@
 # Debian 12 packages the project needs; sourced by the run and test scripts.
 DZ_PACKAGES=(
-  cmake ninja-build g++ pkg-config
+  cmake ninja-build g++ pkg-config dpkg-dev file
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev libxkbcommon-dev libqt6gui6 libjpeg62-turbo-dev
   fonts-liberation fonts-dejavu-core
 )
