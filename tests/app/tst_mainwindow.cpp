@@ -13,6 +13,7 @@
 #include "chartform.h"
 #include "comport.h"
 #include "docwindows.h"
+#include "form13.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -24,6 +25,7 @@
 #include <QSpinBox>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTest>
 
 using dztest::MessageBoxWatcher;
@@ -386,6 +388,35 @@ private slots:
     const QList<QMenu*> menus = Form1->menuBar()->findChildren<QMenu*>(Qt::FindDirectChildrenOnly);
     QCOMPARE(Form1->menuBar()->actions().size(), 3);
     QCOMPARE(Form1->menuBar()->actions().at(0)->text(), QStringLiteral("&Archivos"));
+
+    // Every item that shows a window shows its own.
+    const std::pair<const char*, QWidget*> shows[] = {
+      {"Ostrel1", Form4}, {"Heptel1", Form9}, {"Brumel1", Form5}, {"Solmet1", Form6},
+      {"Imgenes1", Form13}, {"Usodelprograma1", Form12}, {"Temperatura1", Form7}, {"Humedad1", Form2},
+      {"radiacin1", Form3}, {"Termocuplas1", Form10}, {"Contactarnos1", Form14}};
+    for (const auto& [name, form] : shows) {
+      QVERIFY(!form->isVisible());
+      Form1->findChild<QAction*>(name)->trigger();
+      QVERIFY2(form->isVisible(), name);
+      form->hide();
+    }
+
+    // The about box names the maker's web and mail addresses.
+    {
+      MessageBoxWatcher boxes;
+      Form1->Acercadeesteprograma1->trigger();
+      QCOMPARE(boxes.Texts.size(), 1);
+      QVERIFY(boxes.Texts.first().contains("www.vexa-logger.example"));
+    }
+
+    // The setup dialog opens for the port; Cancel changes nothing.
+    const std::string before = Form1->ComPort->Port();
+    QTimer::singleShot(100, [] {
+      if (QWidget* dialog = QApplication::activeModalWidget())
+        QTest::keyClick(dialog, Qt::Key_Escape);
+    });
+    Form1->Guardar1->trigger();
+    QCOMPARE(Form1->ComPort->Port(), before);
 
     Form1->Pilas1->trigger();
     auto* pilas = static_cast<QWidget*>(Form8);

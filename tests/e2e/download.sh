@@ -101,5 +101,13 @@ xdotool type --delay 20 "$work/saved"
 xdotool key Return
 for _ in $(seq 50); do [ -s "$work/saved.txt" ] && break; sleep 0.1; done
 cmp "$work/saved.txt" "$work/expected.txt" || fail "second run: saved file differs"
+
+# Leaving with a download still open ends the program at once, cleanly, without
+# converting (a conversion would meet the half-received card).
+xdotool mousemove --window "$main" 100 30 click 1
+sleep 0.2
 menu 30 s
+for _ in $(seq 50); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$app_pid" 2>/dev/null && fail "program still running after Salir during a download"
+wait "$app_pid" || fail "program ended with status $? after Salir during a download"
 echo "end-to-end download: saved file equals the conversion of the stream"
