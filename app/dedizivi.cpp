@@ -481,24 +481,36 @@ void TForm1::ComPortOpen(TCustomComPort*)
     OCULTADATARAD();
 }
 
+int TForm1::NextStep(int position, int minimum, int maximum)
+{
+  // A step past the maximum starts the bar over from its minimum.
+  const int next = position + 1;
+  return (next > maximum || next < minimum) ? minimum : next;
+}
+
 void TForm1::StepIt(QProgressBar* bar)
 {
-  int next = bar->value() + 1;
-  if (next > bar->maximum())
-    next = bar->minimum();
-  bar->setValue(std::max(next, bar->minimum()));
+  bar->setValue(NextStep(bar->value(), bar->minimum(), bar->maximum()));
 }
 
 void TForm1::ComPortRxChar(TCustomComPort*, int Count)
 {
   if (const dz::ModelInfo* model = dz::FindModel(ComboBox1->currentIndex()))
     ProgressBar1->setMaximum(model->DownloadMaximum);
+  // Count passes, each taking what has arrived, one bar step each. Once a pass
+  // finds nothing, the rest would find nothing either (bytes arriving now raise
+  // an event of their own), so they only step the bar.
   std::string text;
+  bool more = true;
+  int position = ProgressBar1->value();
   for (int i = 0; i < Count; ++i) {
-    ComPort->ReadText(text, Count);
-    RichEdit1.Append(text);
-    StepIt(ProgressBar1);
+    if (more) {
+      more = ComPort->ReadText(text, Count) > 0;
+      RichEdit1.Append(text);
+    }
+    position = NextStep(position, ProgressBar1->minimum(), ProgressBar1->maximum());
   }
+  ProgressBar1->setValue(position);
 }
 
 void TForm1::ComPortClose(TCustomComPort*)

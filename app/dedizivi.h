@@ -142,6 +142,7 @@ private:
   void WireHoverHelp();
   void Convert(int model);
   void PrintModel(int model);
+  static int NextStep(int position, int minimum, int maximum);
   static void StepIt(QProgressBar* bar);
 
   // dz::ConversionTarget

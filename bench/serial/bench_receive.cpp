@@ -117,11 +117,14 @@ Result EventPath(const std::string& data, double rate)
   dz::LineBuffer buffer;
   long steps = 0;
   port.OnRxChar = [&](TCustomComPort*, int count) {
-    // As the main window: Count reads, each appended, one bar step each.
+    // As the main window: up to Count reads while they find bytes, one bar step per pass.
     std::string text;
+    bool more = true;
     for (int i = 0; i < count; ++i) {
-      port.ReadText(text, count);
-      buffer.Append(text);
+      if (more) {
+        more = port.ReadText(text, count) > 0;
+        buffer.Append(text);
+      }
       ++steps;
     }
   };
