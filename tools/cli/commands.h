@@ -5,11 +5,14 @@
 
 namespace dz::cli {
 
-// Exit statuses shared by every subcommand.
+// Exit statuses shared by every subcommand (listed in --help and the manual).
 enum ExitStatus : int {
   kExitOk = 0,
-  kExitFailed = 1, // the work itself failed (conversion, writing the output)
-  kExitUsage = 2,  // bad command line or unreadable input
+  kExitFailed = 1,       // the work itself failed (port, conversion, writing an output)
+  kExitUsage = 2,        // bad command line, unreadable input, or no confirmation
+  kExitShort = 3,        // download ended short: what arrived is kept and converted
+  kExitNoData = 4,       // download: nothing arrived within the wait time
+  kExitInterrupted = 130, // download: Ctrl-C before any data (128 + SIGINT, as shells do)
 };
 
 // One subcommand: `dedizivi-cli NAME ARGS...`. Run receives ARGS (without the
@@ -22,5 +25,8 @@ struct Command {
 
 // Each subcommand lives in its own file and is listed in main.cpp.
 int RunConvertCommand(const std::vector<std::string_view>& args);
+int RunDownloadCommand(const std::vector<std::string_view>& args);
+int RunEraseCommand(const std::vector<std::string_view>& args);
+int RunPortsCommand(const std::vector<std::string_view>& args);
 
 } // namespace dz::cli

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,7 +12,7 @@ namespace dz::cli {
 
 namespace {
 
-bool WriteFd(int fd, const std::string& contents)
+bool WriteFd(int fd, std::string_view contents)
 {
   const char* p = contents.data();
   std::size_t left = contents.size();
@@ -99,6 +100,67 @@ bool WriteAllAtomically(const std::string& path, const std::string& contents, st
   if (::rename(temp.c_str(), path.c_str()) != 0) {
     error = "cannot replace '" + path + "': " + std::strerror(errno);
     ::unlink(temp.c_str());
+    return false;
+  }
+  return true;
+}
+
+RawFile::~RawFile()
+{
+  if (m_fd >= 0)
+    ::close(m_fd);
+}
+
+bool RawFile::Open(const std::string& path, std::string& error)
+{
+  m_path = path;
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0666);
+  m_created = fd >= 0;
+  if (fd < 0 && errno == EEXIST) {
+    fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    struct stat st {};
+    if (fd >= 0 && ::fstat(fd, &st) == 0 && (!S_ISREG(st.st_mode) || st.st_size > 0)) {
+      ::close(fd);
+      error = "raw file '" + path + "' already exists and is not empty (choose another name or remove it)";
+      return false;
+    }
+  }
+  if (fd < 0) {
+    error = "cannot create raw file '" + path + "': " + std::strerror(errno);
+    return false;
+  }
+  m_fd = fd;
+  return true;
+}
+
+bool RawFile::Append(std::string_view bytes, std::string& error)
+{
+  if (!WriteFd(m_fd, bytes)) {
+    error = "cannot write raw file '" + m_path + "': " + std::strerror(errno);
+    return false;
+  }
+  m_written += bytes.size();
+  return true;
+}
+
+bool RawFile::Finish(std::string& error)
+{
+  if (m_fd < 0)
+    return true;
+  const int fd = m_fd;
+  m_fd = -1;
+  if (m_written == 0 && m_created) {
+    ::close(fd);
+    ::unlink(m_path.c_str());
+    return true;
+  }
+  if (::fsync(fd) != 0 && errno != EINVAL) {
+    error = "cannot flush raw file '" + m_path + "' to disk: " + std::strerror(errno);
+    ::close(fd);
+    return false;
+  }
+  if (::close(fd) != 0) {
+    error = "cannot write raw file '" + m_path + "': " + std::strerror(errno);
     return false;
   }
   return true;

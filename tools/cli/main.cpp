@@ -12,7 +12,10 @@ namespace {
 using dz::cli::Command;
 
 constexpr std::array kCommands{
-  Command{"convert", "convert a raw logger download into the data file", dz::cli::RunConvertCommand},
+  Command{"ports", "list the serial ports and why one may not open", dz::cli::RunPortsCommand},
+  Command{"download", "download a logger's card, keep the raw bytes, convert", dz::cli::RunDownloadCommand},
+  Command{"erase", "send the logger the command that erases its card", dz::cli::RunEraseCommand},
+  Command{"convert", "convert a raw logger download into the data file or a CSV", dz::cli::RunConvertCommand},
 };
 
 void PrintHelp(std::FILE* to)
@@ -23,7 +26,9 @@ void PrintHelp(std::FILE* to)
   for (const auto& c : kCommands)
     std::fprintf(to, "  %-10.*s %.*s\n", static_cast<int>(c.Name.size()), c.Name.data(),
                  static_cast<int>(c.Summary.size()), c.Summary.data());
-  std::fprintf(to, "\nExit status: 0 done; 1 the command failed; 2 usage error.\n");
+  std::fprintf(to, "\nExit status: 0 done; 1 the command failed; 2 usage error; 3 download ended\n"
+                   "short (what arrived is kept and converted); 4 download: no data arrived;\n"
+                   "130 download interrupted before any data. See dedizivi-cli(1).\n");
 }
 
 } // namespace

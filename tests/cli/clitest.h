@@ -1,0 +1,91 @@
+#pragma once
+
+// Running dedizivi-cli and the logger simulator from a test.
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QList>
+#include <QProcess>
+#include <QStringList>
+#include <QTest>
+
+#include <string>
+
+namespace clitest {
+
+struct Result {
+  int status = -1;
+  QByteArray out;
+  QByteArray err;
+};
+
+inline void StartCli(QProcess& p, const QStringList& args)
+{
+  p.setProgram(QStringLiteral(DZ_CLI_PATH));
+  p.setArguments(args);
+  // No terminal on standard input: the erase command must not wait for an answer.
+  p.setStandardInputFile(QProcess::nullDevice());
+  p.start();
+}
+
+inline Result Finish(QProcess& p)
+{
+  Result r;
+  if (!p.waitForFinished(60000)) {
+    p.kill();
+    p.waitForFinished();
+    r.err = "dedizivi-cli did not finish";
+    return r;
+  }
+  r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+  r.out = p.readAllStandardOutput();
+  r.err = p.readAllStandardError();
+  return r;
+}
+
+inline Result RunCli(const QStringList& args)
+{
+  QProcess p;
+  StartCli(p, args);
+  return Finish(p);
+}
+
+inline QByteArray ReadFile(const QString& path)
+{
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+inline bool WriteFile(const QString& path, const QByteArray& bytes)
+{
+  QFile f(path);
+  return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+inline QByteArray Bytes(const std::string& s) { return QByteArray(s.data(), qsizetype(s.size())); }
+
+// Lines of a CR LF file, without their line ends.
+inline QList<QByteArray> CrLfLines(const QByteArray& text)
+{
+  QList<QByteArray> lines = text.split('\n');
+  if (!lines.isEmpty() && lines.last().isEmpty())
+    lines.removeLast();
+  for (QByteArray& l : lines)
+    if (l.endsWith('\r'))
+      l.chop(1);
+  return lines;
+}
+
+// Line breaks in a raw stream (CR, LF or CR LF each count once).
+inline int LineBreaks(const QByteArray& raw)
+{
+  int n = 0;
+  for (qsizetype i = 0; i < raw.size(); ++i) {
+    if (raw[i] == '\n' || (raw[i] == '\r' && (i + 1 >= raw.size() || raw[i + 1] != '\n')))
+      ++n;
+  }
+  return n;
+}
+
+} // namespace clitest

@@ -1,0 +1,147 @@
+#include "output.h"
+
+#include "conversion.h"
+#include "datafile.h"
+#include "fileio.h"
+#include "models.h"
+#include "numberformat.h"
+
+#include <memory>
+
+namespace dz::cli {
+
+namespace {
+
+// Binds the conversion loop to an empty grid and the two radiation texts.
+class CliTarget final : public ConversionTarget {
+public:
+  CliTarget(CellGrid& grid, std::string offset, std::string constant)
+    : m_grid(grid), m_offset(std::move(offset)), m_constant(std::move(constant))
+  {
+  }
+  CellGrid& Grid() override { return m_grid; }
+  void SetTitle(const std::string&) override {}
+  void ProgressReset(int) override {}
+  void ProgressStep() override {}
+  void HideRadiationPanel() override {}
+  std::string RadiationOffsetText() override { return m_offset; }
+  std::string RadiationConstantText() override { return m_constant; }
+
+private:
+  CellGrid& m_grid;
+  std::string m_offset;
+  std::string m_constant;
+};
+
+// The first `rows` lines of a data file (each ends with CR LF).
+std::string FirstLines(const std::string& contents, int rows)
+{
+  std::size_t end = 0;
+  for (int i = 0; i < rows; ++i) {
+    const std::size_t next = contents.find("\r\n", end);
+    if (next == std::string::npos)
+      return contents;
+    end = next + 2;
+  }
+  return contents.substr(0, end);
+}
+
+} // namespace
+
+std::optional<std::string> ReadOutputOptions(const ParsedArgs& args, OutputRequest& request)
+{
+  if (auto v = args.Last("--constant"))
+    request.Constant = *v;
+  if (auto v = args.Last("--offset"))
+    request.Offset = *v;
+  request.DataFile = args.Last("--output");
+  request.CsvFile = args.Last("--csv");
+  if (!request.DataFile && !request.CsvFile)
+    request.DataFile = "-";
+  if (request.DataFile && request.CsvFile && *request.DataFile == "-" && *request.CsvFile == "-")
+    return "the data file and the CSV cannot both go to standard output";
+  if (request.DataFile && request.CsvFile && *request.DataFile != "-" && *request.DataFile == *request.CsvFile)
+    return "the data file and the CSV cannot be the same file ('" + *request.CsvFile + "')";
+
+  const bool csvOnly = args.Has("--decimal") || args.Has("--start") || args.Has("--interval");
+  if (csvOnly && !request.CsvFile)
+    return "--decimal, --start and --interval shape the CSV: give --csv FILE too";
+  if (auto v = args.Last("--decimal")) {
+    const auto style = ParseDecimalStyle(*v);
+    if (!style)
+      return "invalid --decimal '" + *v + "' (point or comma)";
+    request.Csv.Decimal = *style;
+  }
+  const auto start = args.Last("--start");
+  const auto interval = args.Last("--interval");
+  if (start.has_value() != interval.has_value())
+    return "time stamps need both --start TIME and --interval DURATION";
+  if (start) {
+    auto times = ParseStart(*start);
+    if (!times)
+      return "invalid --start '" + *start + "' (ISO 8601, e.g. 2024-05-01T08:00:00 or 2024-05-01T08:00:00+02:00)";
+    const auto seconds = ParseDuration(*interval);
+    if (!seconds)
+      return "invalid --interval '" + *interval + "' (e.g. 16s, 30s, 1m, 5m, 15m, 30m, 1h)";
+    times->IntervalSeconds = *seconds;
+    request.Csv.Times = *times;
+  }
+  return std::nullopt;
+}
+
+Converted ConvertStream(const OutputRequest& request, const LineBuffer& buffer)
+{
+  // As in the program after start-up: comma and full stop.
+  ProgramNumberFormat().DecimalSeparator = ',';
+  ProgramNumberFormat().ThousandSeparator = '.';
+
+  Converted result;
+  CliTarget target(result.Grid, request.Offset, request.Constant);
+  const ModelInfo* model = FindModel(request.Model);
+  try {
+    RunConversion(request.Model, buffer, target);
+    result.Rows = model ? model->Samples : 0;
+  } catch (const ConvertError& e) {
+    result.Error = e;
+    result.Rows = e.Sample() > 0 ? e.Sample() - 1 : 0;
+  }
+  return result;
+}
+
+std::optional<std::string> WriteOutputs(const OutputRequest& request, const CellGrid& grid, int rows)
+{
+  const ModelInfo* model = FindModel(request.Model);
+  if (!model)
+    return "invalid model";
+  // Both texts are made before either file is touched.
+  std::string dataFile;
+  if (request.DataFile) {
+    dataFile = DataFileContents(request.Model, grid);
+    if (rows < model->Samples)
+      dataFile = FirstLines(dataFile, rows);
+  }
+  std::string csv;
+  if (request.CsvFile)
+    csv = CsvContents(*model, grid, rows, request.Csv);
+
+  std::string error;
+  if (request.DataFile && !WriteAllAtomically(*request.DataFile, dataFile, error))
+    return error;
+  if (request.CsvFile && !WriteAllAtomically(*request.CsvFile, csv, error))
+    return error;
+  return std::nullopt;
+}
+
+std::optional<std::string> CheckRadiationInputs(const OutputRequest& request)
+{
+  if (request.Model != kRadiationModel)
+    return std::nullopt;
+  LineBuffer one;
+  one.Append("0\r\n0\r\n0\r\n0\r\n"); // one sample whose word is 0
+  const Converted c = ConvertStream(request, one);
+  if (c.Error && c.Error->Sample() == 1)
+    return std::string(c.Error->what());
+  return std::nullopt;
+}
+
+} // namespace dz::cli
