@@ -113,7 +113,7 @@ void TestCliDownload::cutByPulledCable()
   const QString stream = StreamFile("cut.stream", card);
   dztest::Simulator sim;
   // Paced so that the cut lands well inside the card.
-  const QString port = sim.Start({"--model", "0", "--stream", stream, "--baud", "40000"});
+  const QString port = sim.Start({"--model", "0", "--stream", stream, "--baud", "20000"});
   QVERIFY(!port.isEmpty());
 
   QProcess cli;
@@ -150,7 +150,7 @@ void TestCliDownload::interruptedByCtrlC()
   const std::string card = vexa::GenerateCard(8, 5, vexa::Eol::CrLf);
   const QString stream = StreamFile("int.stream", card);
   dztest::Simulator sim;
-  const QString port = sim.Start({"--model", "8", "--stream", stream, "--baud", "40000"});
+  const QString port = sim.Start({"--model", "8", "--stream", stream, "--baud", "20000"});
   QVERIFY(!port.isEmpty());
 
   QProcess cli;

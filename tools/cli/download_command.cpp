@@ -15,6 +15,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <functional>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -107,6 +108,26 @@ int FullCardLines(const ModelInfo& model)
 
 enum class End { Running, FullCard, Idle, Interrupted, HungUp, NoData, Failed };
 
+// An error that a port event raises on its way to our handlers (a device
+// that failed under a read) must not unwind through Qt: it ends the download
+// as a lost device.
+class CliApplication final : public QCoreApplication {
+public:
+  using QCoreApplication::QCoreApplication;
+  std::function<void(const std::exception&)> OnEventError;
+
+  bool notify(QObject* receiver, QEvent* event) override
+  {
+    try {
+      return QCoreApplication::notify(receiver, event);
+    } catch (const std::exception& e) {
+      if (OnEventError)
+        OnEventError(e);
+      return false;
+    }
+  }
+};
+
 class Download {
 public:
   Download(TComPort& port, const ModelInfo& model, RawFile& raw, double idleSeconds, double waitSeconds,
@@ -128,8 +149,12 @@ public:
   }
 
   // Runs the event loop until the download ends; the port is closed after.
-  End Run(QCoreApplication& app, int signalFd)
+  End Run(CliApplication& app, int signalFd)
   {
+    app.OnEventError = [this](const std::exception& e) {
+      std::fprintf(stderr, "dedizivi-cli download: the port failed: %s\n", e.what());
+      Stop(End::HungUp);
+    };
     QSocketNotifier stopNotifier(signalFd, QSocketNotifier::Read);
     QObject::connect(&stopNotifier, &QSocketNotifier::activated, [this, signalFd] {
       char sig = 0;
@@ -148,6 +173,7 @@ public:
       DrainRemaining();
     m_port.OnRxChar = nullptr;
     m_port.OnError = nullptr;
+    app.OnEventError = nullptr;
     try {
       m_port.ClosePort();
     } catch (const EComPort& e) {
@@ -360,7 +386,7 @@ int RunDownloadCommand(const std::vector<std::string_view>& argv)
   int fakeArgc = 1;
   char programName[] = "dedizivi-cli";
   char* fakeArgv[] = {programName, nullptr};
-  QCoreApplication app(fakeArgc, fakeArgv);
+  CliApplication app(fakeArgc, fakeArgv);
 
   TComPort port;
   bool usageError = false;
