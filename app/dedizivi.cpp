@@ -37,7 +37,6 @@
 
 namespace {
 
-const char* const kSettingsLocation = "HKEY_LOCAL_MACHINE\\Software\\vexa";
 const char* const kWaitMessage = "Aguarde a que se detenga la barra indicadora de descarga";
 const char* const kMakerWeb = "www.vexa-logger.example";
 const char* const kMakerMail = "info@vexa-logger.example";
@@ -71,22 +70,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
 
   ComPort = new TComPort(this);
-  ComPort->setObjectName(QStringLiteral("ComPort"));
-  // The main window's line settings: 1200 baud 8N1, NUL discarded, 4096-byte
-  // input queue, DTR on, RTS off, no flow control.
-  ComPort->SetPort("COM1");
-  ComPort->SetBaudRate(br1200);
-  ComPort->SetDataBits(dbEight);
-  ComPort->SetStopBits(sbOneStopBit);
-  ComPort->Parity().SetBits(prNone);
-  ComPort->SetDiscardNull(true);
-  ComPort->Buffer().SetInputSize(4096);
-  ComPort->FlowControl().SetControlDTR(dtrEnable);
-  ComPort->FlowControl().SetControlRTS(rtsDisable);
-  ComPort->FlowControl().SetOutCTSFlow(false);
-  ComPort->FlowControl().SetOutDSRFlow(false);
-  ComPort->FlowControl().SetXonXoffOut(false);
-  ComPort->FlowControl().SetXonXoffIn(false);
+  dz::SetProgramPortDefaults(*ComPort);
   ComPort->OnAfterOpen = [this](TCustomComPort* s) { ComPortOpen(s); };
   ComPort->OnAfterClose = [this](TCustomComPort* s) { ComPortClose(s); };
   ComPort->OnRxChar = [this](TCustomComPort* s, int count) { ComPortRxChar(s, count); };
@@ -423,7 +407,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* e)
 
 void TForm1::FormCreate()
 {
-  ComPort->RestoreSettings(ssRegistry, kSettingsLocation);
+  ComPort->RestoreSettings(ssRegistry, dz::kStoredSettingsLocation);
   DateTimePicker1->setDate(QDate::currentDate());
 }
 
@@ -649,7 +633,7 @@ void TForm1::Guardar1Click()
 
 void TForm1::cerrartodo1Click()
 {
-  ComPort->SaveSettings(ssRegistry, kSettingsLocation);
+  ComPort->SaveSettings(ssRegistry, dz::kStoredSettingsLocation);
 }
 
 void TForm1::Guardardatos1Click()

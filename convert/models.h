@@ -36,6 +36,13 @@ struct ModelInfo {
   std::string_view Routine;       // conversion routine of TForm1
 };
 
+// Lines of a complete download: 4096 for the one- and two-channel models, 1171
+// for the seven-channel ones (their 1170 sample lines and one more).
+constexpr int CardLines(const ModelInfo& model)
+{
+  return model.Word == WordSpelling::FourLines ? model.LinesUsed : model.LinesUsed + 1;
+}
+
 // The model of a ComboBox1 index; nullptr for -1 or any index out of 0..8.
 const ModelInfo* FindModel(int index);
 

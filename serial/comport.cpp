@@ -1112,3 +1112,25 @@ void TComThread::run()
 }
 
 // Stored settings live in comsettings.cpp.
+
+namespace dz {
+
+void SetProgramPortDefaults(TCustomComPort& port)
+{
+  port.SetName("ComPort");
+  port.SetPort("COM1");
+  port.SetBaudRate(br1200);
+  port.SetDataBits(dbEight);
+  port.SetStopBits(sbOneStopBit);
+  port.Parity().SetBits(prNone);
+  port.SetDiscardNull(true);
+  port.Buffer().SetInputSize(4096);
+  port.FlowControl().SetControlDTR(dtrEnable);
+  port.FlowControl().SetControlRTS(rtsDisable);
+  port.FlowControl().SetOutCTSFlow(false);
+  port.FlowControl().SetOutDSRFlow(false);
+  port.FlowControl().SetXonXoffOut(false);
+  port.FlowControl().SetXonXoffIn(false);
+}
+
+} // namespace dz

@@ -466,3 +466,16 @@ class TComPort : public TCustomComPort {
 public:
   using TCustomComPort::TCustomComPort;
 };
+
+namespace dz {
+
+// Where the program keeps its port settings (under the component name "ComPort").
+inline constexpr const char* kStoredSettingsLocation = "HKEY_LOCAL_MACHINE\\Software\\vexa";
+
+// The line settings the program's port starts with, before the stored ones are
+// restored: named "ComPort", "COM1" at 1200 baud 8N1, NUL discarded, a 4096-byte
+// input queue, DTR on, RTS off, no flow control. The window and the command line
+// both set up their port with it.
+void SetProgramPortDefaults(TCustomComPort& port);
+
+} // namespace dz

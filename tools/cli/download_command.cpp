@@ -99,13 +99,6 @@ extern "C" void OnStopSignal(int sig)
   errno = saved;
 }
 
-// The lines a full card holds, as the usage guide counts them: the seven-
-// channel loggers close their 1170 sample lines with one more.
-int FullCardLines(const ModelInfo& model)
-{
-  return model.Word == WordSpelling::FourLines ? model.LinesUsed : model.LinesUsed + 1;
-}
-
 enum class End { Running, FullCard, Idle, Interrupted, HungUp, NoData, Failed };
 
 // An error that a port event raises on its way to our handlers (a device
@@ -132,7 +125,7 @@ class Download {
 public:
   Download(TComPort& port, const ModelInfo& model, RawFile& raw, double idleSeconds, double waitSeconds,
            bool quiet)
-    : m_port(port), m_raw(raw), m_fullLines(FullCardLines(model)), m_quiet(quiet),
+    : m_port(port), m_raw(raw), m_fullLines(CardLines(model)), m_quiet(quiet),
       m_tty(::isatty(STDERR_FILENO) == 1)
   {
     m_idle.setSingleShot(true);

@@ -7,13 +7,6 @@
 
 namespace dz::cli {
 
-namespace {
-
-// Where the window keeps its port settings, under the component's name.
-constexpr const char* kSettingsLocation = "HKEY_LOCAL_MACHINE\\Software\\vexa";
-
-} // namespace
-
 std::string PortErrorText(const EComPort& e)
 {
   std::string text = e.what();
@@ -25,24 +18,9 @@ std::string PortErrorText(const EComPort& e)
 std::optional<std::string> SetUpPort(TComPort& port, const PortRequest& request, bool& usageError)
 {
   usageError = false;
-  port.SetName("ComPort");
-  // The main window's line settings before its stored ones are restored:
-  // 1200 baud 8N1, NUL discarded, 4096-byte input queue, DTR on, RTS off.
-  port.SetPort("COM1");
-  port.SetBaudRate(br1200);
-  port.SetDataBits(dbEight);
-  port.SetStopBits(sbOneStopBit);
-  port.Parity().SetBits(prNone);
-  port.SetDiscardNull(true);
-  port.Buffer().SetInputSize(4096);
-  port.FlowControl().SetControlDTR(dtrEnable);
-  port.FlowControl().SetControlRTS(rtsDisable);
-  port.FlowControl().SetOutCTSFlow(false);
-  port.FlowControl().SetOutDSRFlow(false);
-  port.FlowControl().SetXonXoffOut(false);
-  port.FlowControl().SetXonXoffIn(false);
+  dz::SetProgramPortDefaults(port);
   try {
-    port.RestoreSettings(ssRegistry, kSettingsLocation);
+    port.RestoreSettings(ssRegistry, dz::kStoredSettingsLocation);
   } catch (const EComPort& e) {
     return "cannot read the stored port settings (" + SettingsStorePath("HKEY_LOCAL_MACHINE") + "): " + e.what();
   }
