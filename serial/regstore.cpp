@@ -193,14 +193,13 @@ std::optional<RegFile> RegFile::Parse(const std::string& content)
     if (!key)
       return std::nullopt;
     // A value written over several lines ends each but the last with a backslash.
-    // One on the file's last line continues into nothing: dropping it keeps a
-    // value from ending in a backslash, which would swallow the line written
-    // after it at the next save.
+    // Past the file's last line each one continues into nothing: dropping them
+    // keeps a value from ending in a backslash, which would swallow the line
+    // written after it at the next save.
     while (!line.empty() && line.back() == '\\') {
       line.pop_back();
-      if (i + 1 >= lines.size())
-        break;
-      line += Trim(lines[++i]);
+      if (i + 1 < lines.size())
+        line += Trim(lines[++i]);
     }
     line = Trim(line); // blanks before a dropped backslash, or before an empty last part
     if (line.empty())
