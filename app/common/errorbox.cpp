@@ -34,7 +34,6 @@ void ShowCurrentException()
 Application::Application(int& argc, char** argv) : QApplication(argc, argv)
 {
   setApplicationName(QString::fromLatin1(kProgramTitle));
-  setApplicationDisplayName(QString::fromLatin1(kProgramTitle));
 }
 
 bool Application::notify(QObject* receiver, QEvent* event)

@@ -43,6 +43,7 @@ menu() { # menu() <x of the menu title> <mnemonic>
 }
 
 start_app
+[ "$(xdotool getwindowname "$main")" = "DEDIZIVI  Ver. 3.4" ] || fail "window title '$(xdotool getwindowname "$main")'"
 
 # Archivos > Configurar puerto serial: the simulator's port is in the list.
 menu 30 c
