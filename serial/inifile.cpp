@@ -8,16 +8,6 @@ namespace dz {
 
 namespace {
 
-std::string Trim(const std::string& s)
-{
-  std::size_t b = 0, e = s.size();
-  while (b < e && (s[b] == ' ' || s[b] == '\t'))
-    ++b;
-  while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t'))
-    --e;
-  return s.substr(b, e - b);
-}
-
 // "[name]" gives name; anything else gives false.
 bool SectionName(const std::string& line, std::string& name)
 {

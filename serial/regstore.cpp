@@ -21,16 +21,6 @@ constexpr const char* kHeader = "Windows Registry Editor Version 5.00";
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
 
-std::string Trim(const std::string& s)
-{
-  std::size_t b = 0, e = s.size();
-  while (b < e && (s[b] == ' ' || s[b] == '\t'))
-    ++b;
-  while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t'))
-    --e;
-  return s.substr(b, e - b);
-}
-
 int HexDigit(char c)
 {
   if (c >= '0' && c <= '9')
@@ -150,6 +140,16 @@ RegKey& RegFile::Create(const std::string& keyName)
       return k;
   m_keys.push_back({keyName, {}});
   return m_keys.back();
+}
+
+std::string Trim(const std::string& s)
+{
+  std::size_t b = 0, e = s.size();
+  while (b < e && (s[b] == ' ' || s[b] == '\t'))
+    ++b;
+  while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t'))
+    --e;
+  return s.substr(b, e - b);
 }
 
 std::optional<RegFile> RegFile::Parse(const std::string& content)

@@ -58,4 +58,7 @@ void BackUpBadFile(const std::string& path);
 
 bool EqualsNoCase(const std::string& a, const std::string& b);
 
+// The text without the blanks and tabs at either end; both store readers use it.
+std::string Trim(const std::string& s);
+
 } // namespace dz
