@@ -29,25 +29,11 @@
 #include <QTest>
 
 using dztest::MessageBoxWatcher;
+using dztest::Lm35Text;
 using dztest::Simulator;
+using dztest::Word;
 
 namespace {
-
-// A four-line word as the logger spells it.
-std::string Word(int w)
-{
-  const int rest = w % 256;
-  return std::to_string(w / 256) + "\r\n" + std::to_string(rest / 100) + "\r\n" +
-         std::to_string(rest / 10 % 10) + "\r\n" + std::to_string(rest % 10) + "\r\n";
-}
-
-// LM35: (W - 240) / 10 with one decimal, written independently of the program.
-QString Lm35Text(int w)
-{
-  const int tenths = w - 240;
-  const QString sign = tenths < 0 ? QStringLiteral("-") : QString();
-  return QStringLiteral("%1%2,%3").arg(sign).arg(std::abs(tenths) / 10).arg(std::abs(tenths) % 10);
-}
 
 int Channel1Word(int n) { return (240 + n * 7) % 1024; }
 int Channel2Word(int n) { return (1000 - n * 3 + 1024) % 1024; }

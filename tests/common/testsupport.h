@@ -12,7 +12,38 @@
 #include <QTest>
 #include <QTimer>
 
+#include <cstdlib>
+#include <string>
+
 namespace dztest {
+
+// A four-line value word as the logger sends it.
+inline std::string Word(int w)
+{
+  const int rest = w % 256;
+  return std::to_string(w / 256) + "\r\n" + std::to_string(rest / 100) + "\r\n" + std::to_string(rest / 10 % 10) +
+         "\r\n" + std::to_string(rest % 10) + "\r\n";
+}
+
+// A full one-channel card (1024 words, 4096 lines) with word n = f(n).
+template <typename F>
+std::string OneChannelCard(F f)
+{
+  std::string card;
+  for (int n = 1; n <= 1024; ++n)
+    card += Word(f(n));
+  return card;
+}
+
+// The cell text of an LM35 word, (W - 240) / 10 with one decimal, worked out
+// on whole tenths.
+inline QString Lm35Text(int w)
+{
+  const int tenths = w - 240;
+  const QString sign = tenths < 0 ? QStringLiteral("-") : QString();
+  return QStringLiteral("%1%2,%3").arg(sign).arg(std::abs(tenths) / 10).arg(std::abs(tenths) % 10);
+}
+
 
 // Runs vexa-logger-sim and knows the device path it printed first.
 class Simulator {

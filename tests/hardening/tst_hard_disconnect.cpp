@@ -57,7 +57,7 @@ class TestDisconnect : public QObject {
   {
     Form1->BitBtn2Click(); // Limpiar
     Simulator sim;
-    const QString port = sim.Start({"--stream", WriteFile("again.txt", dzhard::OneChannelCard(WordOf)), "--fast"});
+    const QString port = sim.Start({"--stream", WriteFile("again.txt", dztest::OneChannelCard(WordOf)), "--fast"});
     QVERIFY(!port.isEmpty());
     Form1->ComPort->SetPort(port.toStdString());
     Form1->ComboBox1->setCurrentIndex(8);
@@ -68,7 +68,7 @@ class TestDisconnect : public QObject {
     QVERIFY(!Form1->ComPort->Connected());
     QCOMPARE(Form1->ProgressBar2->value(), 1024);
     for (int n = 1; n <= 1024; n += 73)
-      QCOMPARE(Cell(1, n), dzhard::Lm35Text(WordOf(n)));
+      QCOMPARE(Cell(1, n), dztest::Lm35Text(WordOf(n)));
   }
 
 private slots:
@@ -100,7 +100,7 @@ private slots:
   void simulatorKilledMidStream()
   {
     // Paced like a real line, so that the kill lands in the middle of the card.
-    const std::string card = dzhard::OneChannelCard(WordOf);
+    const std::string card = dztest::OneChannelCard(WordOf);
     Simulator sim;
     const QString port = sim.Start({"--stream", WriteFile("card.txt", card), "--baud", "38400"});
     QVERIFY(!port.isEmpty());
@@ -136,7 +136,7 @@ private slots:
     const int complete = int(std::count(got.begin(), got.end(), '\n')) / 4;
     QVERIFY(complete >= 99);
     for (int n = 1; n <= complete; ++n)
-      QCOMPARE(Cell(1, n), dzhard::Lm35Text(WordOf(n)));
+      QCOMPARE(Cell(1, n), dztest::Lm35Text(WordOf(n)));
     // A sample whose last line was cut may have been read as it stood.
     QVERIFY(Form1->ProgressBar2->value() >= complete && Form1->ProgressBar2->value() <= complete + 1);
     QCOMPARE(Cell(1, Form1->ProgressBar2->value() + 1), QString());

@@ -67,8 +67,8 @@ class TestPortFaults : public QObject {
     QTest::mouseClick(Form1->Button_open, Qt::LeftButton);
     ExpectIdle();
     QCOMPARE(Form1->ProgressBar2->value(), 1024);
-    QCOMPARE(Cell(1, 1), dzhard::Lm35Text(WordOf(1)));
-    QCOMPARE(Cell(1, 1024), dzhard::Lm35Text(WordOf(1024)));
+    QCOMPARE(Cell(1, 1), dztest::Lm35Text(WordOf(1)));
+    QCOMPARE(Cell(1, 1024), dztest::Lm35Text(WordOf(1024)));
   }
 
 private slots:
@@ -78,7 +78,7 @@ private slots:
     m_card = m_dir.filePath(QStringLiteral("card.txt"));
     QFile f(m_card);
     QVERIFY(f.open(QIODevice::WriteOnly));
-    const std::string card = dzhard::OneChannelCard(WordOf);
+    const std::string card = dztest::OneChannelCard(WordOf);
     f.write(card.data(), qint64(card.size()));
     f.close();
     dz::CreateProgramWindows();
