@@ -293,12 +293,12 @@ private:
         off += ssize_t(sizeof(inotify_event) + ev->len);
       }
     }
-    if (!closedByAll) return;
+    // Opened again already: a trigger read meanwhile belongs to the new open,
+    // and its stream must go on.
+    if (!closedByAll || openers_ > 0) return;
     streaming_ = false;
-    if (openers_ == 0) {
-      ::ioctl(slave_, TIOCNXCL);
-      ::tcflush(slave_, TCIFLUSH);
-    }
+    ::ioctl(slave_, TIOCNXCL);
+    ::tcflush(slave_, TCIFLUSH);
   }
 
   bool ReadInput()
