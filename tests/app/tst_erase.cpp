@@ -7,6 +7,7 @@
 #include "errorbox.h"
 #include "forms.h"
 #include "startup.h"
+#include "mainwindowsupport.h"
 #include "testsupport.h"
 
 #include <QComboBox>
@@ -55,22 +56,12 @@ class TestErase : public QObject {
 private slots:
   void initTestCase()
   {
-    dz::CreateProgramWindows();
-    dz::ShowMainWindow();
-    QVERIFY(QTest::qWaitForWindowActive(Form1));
+    QVERIFY(dztest::StartProgram());
   }
 
   void cleanupTestCase() { dz::DestroyProgramWindows(); }
 
-  void cleanup()
-  {
-    // A failed check must not leave the next test an open port whose logger is gone.
-    MessageBoxWatcher boxes;
-    try {
-      Form1->ComPort->ClosePort();
-    } catch (const std::exception&) {
-    }
-  }
+  void cleanup() { dztest::CloseAnyDownload(); }
 
   void init()
   {

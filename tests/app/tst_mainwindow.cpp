@@ -7,6 +7,7 @@
 #include "forms.h"
 #include "numberformat.h"
 #include "startup.h"
+#include "mainwindowsupport.h"
 #include "testsupport.h"
 #include "uikit.h"
 
@@ -86,23 +87,12 @@ private slots:
   void initTestCase()
   {
     QVERIFY(m_dir.isValid());
-    dz::CreateProgramWindows();
-    dz::ShowMainWindow();
-    QVERIFY(QTest::qWaitForWindowActive(Form1));
+    QVERIFY(dztest::StartProgram());
   }
 
   void cleanupTestCase() { dz::DestroyProgramWindows(); }
 
-  void cleanup()
-  {
-    // A failed check must not leave the next test a port that is open.
-    MessageBoxWatcher boxes;
-    try {
-      Form1->ComPort->ClosePort();
-    } catch (const std::exception&) {
-      // a conversion that stopped: the test that caused it has failed already
-    }
-  }
+  void cleanup() { dztest::CloseAnyDownload(); }
 
   void init()
   {

@@ -8,6 +8,7 @@
 #include "errorbox.h"
 #include "forms.h"
 #include "startup.h"
+#include "mainwindowsupport.h"
 #include "testsupport.h"
 
 #include "../serial/ptypair.h"
@@ -75,9 +76,7 @@ private slots:
   void initTestCase()
   {
     QVERIFY(m_dir.isValid());
-    dz::CreateProgramWindows();
-    dz::ShowMainWindow();
-    QVERIFY(QTest::qWaitForWindowActive(Form1));
+    QVERIFY(dztest::StartProgram());
   }
 
   void cleanupTestCase() { dz::DestroyProgramWindows(); }
@@ -88,14 +87,7 @@ private slots:
     Form1->ComboBox1->setCurrentIndex(-1);
   }
 
-  void cleanup()
-  {
-    MessageBoxWatcher boxes;
-    try {
-      Form1->ComPort->ClosePort();
-    } catch (const std::exception&) {
-    }
-  }
+  void cleanup() { dztest::CloseAnyDownload(); }
 
   void simulatorKilledMidStream()
   {

@@ -7,6 +7,7 @@
 #include "errorbox.h"
 #include "forms.h"
 #include "startup.h"
+#include "mainwindowsupport.h"
 #include "testsupport.h"
 
 #include "../serial/ptypair.h"
@@ -81,9 +82,7 @@ private slots:
     const std::string card = dztest::OneChannelCard(WordOf);
     f.write(card.data(), qint64(card.size()));
     f.close();
-    dz::CreateProgramWindows();
-    dz::ShowMainWindow();
-    QVERIFY(QTest::qWaitForWindowActive(Form1));
+    QVERIFY(dztest::StartProgram());
   }
 
   void cleanupTestCase() { dz::DestroyProgramWindows(); }
@@ -94,14 +93,7 @@ private slots:
     Form1->ComboBox1->setCurrentIndex(-1);
   }
 
-  void cleanup()
-  {
-    MessageBoxWatcher boxes;
-    try {
-      Form1->ComPort->ClosePort();
-    } catch (const std::exception&) {
-    }
-  }
+  void cleanup() { dztest::CloseAnyDownload(); }
 
   void receiveHandlerRaises()
   {
