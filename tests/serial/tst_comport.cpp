@@ -656,4 +656,4 @@ int main(int argc, char** argv)
   return QTest::qExec(&test, argc, argv);
 }
 
-#include "test_comport.moc"
+#include "tst_comport.moc"

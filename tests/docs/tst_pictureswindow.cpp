@@ -350,4 +350,4 @@ int main(int argc, char** argv)
   TestPicturesWindow t;
   return QTest::qExec(&t, argc, argv);
 }
-#include "test_pictureswindow.moc"
+#include "tst_pictureswindow.moc"

@@ -88,4 +88,4 @@ private slots:
 };
 
 QTEST_MAIN(TestArt)
-#include "test_art.moc"
+#include "tst_art.moc"

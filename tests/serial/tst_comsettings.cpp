@@ -465,4 +465,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TestComSettings)
-#include "test_comsettings.moc"
+#include "tst_comsettings.moc"

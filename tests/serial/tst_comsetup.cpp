@@ -305,4 +305,4 @@ private slots:
 };
 
 QTEST_MAIN(TestComSetup)
-#include "test_comsetup.moc"
+#include "tst_comsetup.moc"

@@ -431,4 +431,4 @@ int main(int argc, char** argv)
   return QTest::qExec(&test, argc, argv);
 }
 
-#include "test_export.moc"
+#include "tst_export.moc"

@@ -341,4 +341,4 @@ private:
 };
 
 QTEST_MAIN(TestListing)
-#include "test_listing.moc"
+#include "tst_listing.moc"

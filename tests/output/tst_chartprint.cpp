@@ -231,4 +231,4 @@ private:
 };
 
 QTEST_MAIN(TestChartPrint)
-#include "test_chartprint.moc"
+#include "tst_chartprint.moc"

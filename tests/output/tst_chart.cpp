@@ -476,4 +476,4 @@ int main(int argc, char** argv)
   TestChart test;
   return QTest::qExec(&test, argc, argv);
 }
-#include "test_chart.moc"
+#include "tst_chart.moc"

@@ -198,4 +198,4 @@ private slots:
 };
 
 QTEST_MAIN(TestDocWindows)
-#include "test_docwindows.moc"
+#include "tst_docwindows.moc"
