@@ -5,6 +5,7 @@
 #include "dedizivi.h"
 #include "errorbox.h"
 #include "forms.h"
+#include "models.h"
 #include "numberformat.h"
 #include "startup.h"
 #include "mainwindowsupport.h"
@@ -18,10 +19,12 @@
 
 #include <QComboBox>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QProcess>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableView>
@@ -163,6 +166,52 @@ private slots:
     QCOMPARE(Form1->RichEdit1.LineCount(), 4096);
     QCOMPARE(Cell(1, 1), QStringLiteral("25,0"));
     QCOMPARE(Cell(2, 512), QStringLiteral("-24,0"));
+  }
+
+  void everyModelChoiceConvertsWithItsOwnModel()
+  {
+    // Each entry of the model list, downloaded, converted and saved through the
+    // window, gives the file the command line's conversion of the same bytes
+    // gives for that model: no entry runs another model's conversion.
+    auto readAll = [](const QString& path) {
+      QFile f(path);
+      return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    };
+    for (int model = 0; model < dz::kModelCount; ++model) {
+      const QString tag = QStringLiteral("model %1").arg(model);
+      Simulator sim;
+      const QString port = sim.Start({"--model", QString::number(model), "--fast", "--seed", QString::number(40 + model)});
+      QVERIFY2(!port.isEmpty(), qPrintable(tag));
+      Form1->BitBtn2Click();
+      QStringList radiation;
+      if (model == dz::kRadiationModel) {
+        Form1->Edit1->setText(QStringLiteral("10"));
+        Form1->SpinEdit1->setValue(6);
+        radiation = QStringList{"--constant", "10", "--offset", "6"};
+      }
+      MessageBoxWatcher boxes;
+      Download(port, model, dz::CardLines(*dz::FindModel(model)));
+      QVERIFY2(boxes.Texts.isEmpty(), qPrintable(tag + QStringLiteral(": ") + boxes.Texts.join(' ')));
+
+      const QString raw = WriteStream(QStringLiteral("card%1.raw").arg(model), Form1->RichEdit1.Text());
+      const QString saved = m_dir.filePath(QStringLiteral("window%1.txt").arg(model));
+      {
+        std::unique_ptr<dztest::OnModal<QFileDialog>> answer(dztest::TypeName(saved));
+        Form1->Guardardatos1->trigger();
+        QVERIFY2(answer->Fired(), qPrintable(tag));
+      }
+      QVERIFY2(boxes.Texts.isEmpty(), qPrintable(tag + QStringLiteral(": ") + boxes.Texts.join(' ')));
+
+      const QString cli = m_dir.filePath(QStringLiteral("cli%1.txt").arg(model));
+      QProcess convert;
+      convert.start(QStringLiteral(DZ_CLI_PATH),
+                    QStringList{"convert", "--model", QString::number(model), raw, "-o", cli} + radiation);
+      QVERIFY(convert.waitForFinished(60000));
+      QVERIFY2(convert.exitCode() == 0, convert.readAllStandardError().constData());
+      const QByteArray expected = readAll(cli);
+      QVERIFY2(expected.count('\n') == dz::FindModel(model)->Samples, qPrintable(tag));
+      QVERIFY2(readAll(saved) == expected, qPrintable(tag));
+    }
   }
 
   void shortStreamStopsAtMissingLine()

@@ -1,10 +1,12 @@
 #pragma once
 
-// Helpers shared by the tests: a logger simulator process and a watcher that
-// answers the program's modal message boxes while a test drives the window.
+// Helpers shared by the tests: a logger simulator process, and watchers that
+// answer the program's modal windows while a test drives the window.
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QMessageBox>
 #include <QProcess>
@@ -13,6 +15,8 @@
 #include <QTimer>
 
 #include <cstdlib>
+#include <functional>
+#include <memory>
 #include <string>
 
 namespace dztest {
@@ -44,6 +48,42 @@ inline QString Lm35Text(int w)
   return QStringLiteral("%1%2,%3").arg(sign).arg(std::abs(tenths) / 10).arg(std::abs(tenths) % 10);
 }
 
+
+// Waits (from the event loop of whatever modal window is running) for a modal
+// window of type T and runs `action` on it once. Fired() tells whether it came.
+template <class T>
+class OnModal {
+public:
+  explicit OnModal(std::function<void(T*)> action) : m_timer(std::make_unique<QTimer>())
+  {
+    m_timer->setInterval(10);
+    QObject::connect(m_timer.get(), &QTimer::timeout, [this, action = std::move(action)] {
+      T* w = qobject_cast<T*>(QApplication::activeModalWidget());
+      if (w == nullptr || !w->isVisible())
+        return;
+      m_timer->stop();
+      m_fired = true;
+      action(w);
+    });
+    m_timer->start();
+  }
+  bool Fired() const { return m_fired; }
+
+private:
+  std::unique_ptr<QTimer> m_timer;
+  bool m_fired = false;
+};
+
+// Answers the save dialog with a typed name (as a user types it).
+inline OnModal<QFileDialog>* TypeName(const QString& name)
+{
+  return new OnModal<QFileDialog>([name](QFileDialog* d) {
+    auto* edit = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    QVERIFY(edit != nullptr);
+    edit->setText(name);
+    QMetaObject::invokeMethod(d, "accept");
+  });
+}
 
 // Runs vexa-logger-sim and knows the device path it printed first.
 class Simulator {

@@ -20,6 +20,7 @@
 #include <sys/mount.h>
 
 using dztest::OnModal;
+using dztest::TypeName;
 
 namespace {
 
@@ -36,17 +37,6 @@ void WriteRaw(const QString& path, const QByteArray& bytes)
   QFile f(path);
   QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
   QCOMPARE(f.write(bytes), bytes.size());
-}
-
-// Answers the save dialog with a typed name (as a user types it).
-OnModal<QFileDialog>* TypeName(const QString& name)
-{
-  return new OnModal<QFileDialog>([name](QFileDialog* d) {
-    auto* edit = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-    QVERIFY(edit != nullptr);
-    edit->setText(name);
-    QMetaObject::invokeMethod(d, "accept");
-  });
 }
 
 // A small tmpfs mounted for one test; unmounted at the end.
