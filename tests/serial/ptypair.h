@@ -4,7 +4,6 @@
 // opens by path while the test plays the other end through the master.
 
 #include <QByteArray>
-#include <QDir>
 #include <QString>
 
 #include <cerrno>
@@ -97,8 +96,5 @@ private:
   int m_slave = -1;
   std::string m_path;
 };
-
-inline int OpenFdCount() { return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System).size()); }
-inline int ThreadCount() { return int(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::NoDotAndDotDot | QDir::Dirs).size()); }
 
 } // namespace serialtest

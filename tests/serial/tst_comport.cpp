@@ -2,6 +2,7 @@
 
 #include "comport.h"
 #include "portlist.h"
+#include "procstate.h"
 #include "ptypair.h"
 
 #include <QFileInfo>
@@ -11,10 +12,46 @@
 #include <QElapsedTimer>
 #include <QTest>
 
+#include <cstdarg>
+#include <mutex>
+
+#include <dlfcn.h>
 #include <sys/resource.h>
 #include <sys/ioctl.h>
 
 using serialtest::PtyPair;
+
+// The kernel's termios with exact rates, which the C library's headers leave out.
+struct termios2 {
+  tcflag_t c_iflag, c_oflag, c_cflag, c_lflag;
+  cc_t c_line;
+  cc_t c_cc[19];
+  speed_t c_ispeed, c_ospeed;
+};
+
+namespace {
+std::mutex g_lineMutex;
+termios2 g_lineAsked{};
+} // namespace
+
+// Every ioctl of this process passes here on its way to the C library's. A
+// pseudo-terminal keeps the rate, stop bits, parity kind and flow control that
+// the port sets, but forces 8 data bits without parity; what the port asked
+// the driver for is kept, so that those two can be checked as well.
+extern "C" int ioctl(int fd, unsigned long request, ...) noexcept
+{
+  va_list ap;
+  va_start(ap, request);
+  void* arg = va_arg(ap, void*);
+  va_end(ap);
+  using Real = int (*)(int, unsigned long, ...);
+  static const Real real = reinterpret_cast<Real>(::dlsym(RTLD_NEXT, "ioctl"));
+  if (request == TCSETS2 && arg != nullptr) {
+    std::lock_guard lock(g_lineMutex);
+    g_lineAsked = *static_cast<const termios2*>(arg);
+  }
+  return real(fd, request, arg);
+}
 
 // Stands in for the program's error box: records what escapes a posted call.
 class RecordingApp : public QCoreApplication {
@@ -112,7 +149,7 @@ private slots:
 
   void openFailures()
   {
-    const int fds = serialtest::OpenFdCount();
+    const int fds = dztest::OpenFdCount();
     for (const std::string& name : {std::string("/dev/no-such-serial-device"), std::string()}) {
       Recorder r(name);
       try {
@@ -143,12 +180,12 @@ private slots:
     first.port.ClosePort();
     second.port.OpenPort(); // free again
     second.port.ClosePort();
-    QCOMPARE(serialtest::OpenFdCount(), fds + 2); // only the pty pair itself
+    QCOMPARE(dztest::OpenFdCount(), fds + 2); // only the pty pair itself
   }
 
   void refusedSettings()
   {
-    const int fds = serialtest::OpenFdCount();
+    const int fds = dztest::OpenFdCount();
     // A device that takes no line settings at all.
     {
       Recorder r("/dev/null");
@@ -163,7 +200,7 @@ private slots:
       QVERIFY(!r.port.Connected());
       QCOMPARE(r.log, QStringList({"BeforeOpen"}));
     }
-    QCOMPARE(serialtest::OpenFdCount(), fds); // the device was released
+    QCOMPARE(dztest::OpenFdCount(), fds); // the device was released
 
     // A rate no line can have, at open and while open.
     PtyPair pty;
@@ -229,6 +266,75 @@ private slots:
     r.port.SetStopBits(sbOneStopBit);
     QCOMPARE(tcgetattr(pty.Slave(), &t), 0);
     QVERIFY(t.c_cflag & CSTOPB);
+  }
+
+  void everyTableEntryReachesTheDevice()
+  {
+    PtyPair pty;
+    Recorder r(pty.Path());
+    r.port.OpenPort();
+    auto device = [&] {
+      termios2 t{};
+      ::ioctl(pty.Slave(), TCGETS2, &t);
+      return t;
+    };
+    auto asked = [] {
+      std::lock_guard lock(g_lineMutex);
+      return g_lineAsked;
+    };
+
+    const std::pair<TBaudRate, speed_t> rates[] = {
+      {br110, 110},     {br300, 300},     {br600, 600},       {br1200, 1200},     {br2400, 2400},
+      {br4800, 4800},   {br9600, 9600},   {br14400, 14400},   {br19200, 19200},   {br38400, 38400},
+      {br56000, 56000}, {br57600, 57600}, {br115200, 115200}, {br128000, 128000}, {br256000, 256000}};
+    for (const auto& [rate, bps] : rates) {
+      r.port.SetBaudRate(rate);
+      QCOMPARE(device().c_ospeed, bps);
+      QCOMPARE(device().c_ispeed, bps);
+    }
+    r.port.SetCustomBaudRate(31250);
+    r.port.SetBaudRate(brCustom);
+    QCOMPARE(device().c_ospeed, speed_t(31250));
+
+    const std::pair<TDataBits, tcflag_t> sizes[] = {{dbFive, CS5}, {dbSix, CS6}, {dbSeven, CS7}, {dbEight, CS8}};
+    for (const auto& [bits, size] : sizes) {
+      r.port.SetDataBits(bits);
+      QCOMPARE(asked().c_cflag & CSIZE, size);
+    }
+
+    // One and a half stop bits: the UART's CSTOPB with five data bits.
+    const std::pair<TStopBits, tcflag_t> stops[] = {
+      {sbOneStopBit, 0}, {sbOne5StopBits, CSTOPB}, {sbTwoStopBits, CSTOPB}};
+    for (const auto& [stop, flag] : stops) {
+      r.port.SetStopBits(stop);
+      QCOMPARE(device().c_cflag & CSTOPB, flag);
+    }
+
+    const std::pair<TParityBits, tcflag_t> parities[] = {{prNone, 0},
+                                                         {prOdd, PARENB | PARODD},
+                                                         {prEven, PARENB},
+                                                         {prMark, PARENB | PARODD | CMSPAR},
+                                                         {prSpace, PARENB | CMSPAR}};
+    for (const auto& [parity, flags] : parities) {
+      r.port.Parity().SetBits(parity);
+      QCOMPARE(asked().c_cflag & (PARENB | PARODD | CMSPAR), flags);
+      QCOMPARE(device().c_cflag & (PARODD | CMSPAR), flags & (PARODD | CMSPAR));
+    }
+
+    struct Flow {
+      TFlowControl control;
+      tcflag_t cflag, iflag;
+    };
+    for (const Flow& f : {Flow{fcHardware, CRTSCTS, 0}, Flow{fcSoftware, 0, IXON | IXOFF}, Flow{fcNone, 0, 0}}) {
+      r.port.FlowControl().SetFlowControl(f.control);
+      QCOMPARE(device().c_cflag & CRTSCTS, f.cflag);
+      QCOMPARE(device().c_iflag & (IXON | IXOFF), f.iflag);
+    }
+    // What the port asked for is what the device kept, wherever it keeps it.
+    const tcflag_t kept = CSTOPB | PARODD | CMSPAR | CRTSCTS;
+    QCOMPARE(asked().c_cflag & kept, device().c_cflag & kept);
+    QCOMPARE(asked().c_ospeed, device().c_ospeed);
+    r.port.ClosePort();
   }
 
   void settingObjects()
@@ -351,6 +457,19 @@ private slots:
     QCOMPARE(r.port.ModemSignals(), TComSignals()); // a pty has no modem lines: all off
     QCoreApplication::processEvents();
     QVERIFY(r.counts.empty()); // no data events without an event thread
+
+    // Bytes nobody read are gone with the close: they must not reach the next
+    // download as if that logger had sent them.
+    QVERIFY(pty.Send("stale"));
+    QTRY_VERIFY([&] {
+      int queued = 0;
+      return ::ioctl(pty.Slave(), FIONREAD, &queued) == 0 && queued == 5;
+    }());
+    r.port.ClosePort();
+    r.port.SetEvents(AllComEvents);
+    r.port.OpenPort();
+    QVERIFY(pty.Send("fresh"));
+    QTRY_COMPARE(r.received, QByteArray("fresh"));
     r.port.ClosePort();
   }
 
@@ -633,19 +752,22 @@ private slots:
   {
     PtyPair pty;
     Recorder r(pty.Path());
-    const int fds = serialtest::OpenFdCount();
-    const int threads = serialtest::ThreadCount();
+    const int fds = dztest::OpenFdCount();
     for (int i = 0; i < 200; ++i) {
       r.port.OpenPort();
       r.port.WriteText("7");
       QCOMPARE(pty.Received(), QByteArray("7"));
       QVERIFY(pty.Send(QByteArray::number(i) + "\r\n"));
-      if (i % 20 == 0)
+      if (i % 20 == 0) {
         QTRY_VERIFY(r.received.endsWith(QByteArray::number(i) + "\r\n"));
+        // The data came through the thread, which has named itself by now.
+        QCOMPARE(dztest::ThreadCount(dztest::kPortThread), 1);
+      }
       r.port.ClosePort();
+      if (i % 20 == 0)
+        QTRY_COMPARE(dztest::ThreadCount(dztest::kPortThread), 0); // joined by the close
     }
-    QCOMPARE(serialtest::OpenFdCount(), fds);
-    QTRY_COMPARE(serialtest::ThreadCount(), threads);
+    QCOMPARE(dztest::OpenFdCount(), fds);
   }
 };
 
