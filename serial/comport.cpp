@@ -923,6 +923,9 @@ void TCustomComPort::DoRx80Full() { if (OnRx80Full) OnRx80Full(this); }
 TComThread::TComThread(TCustomComPort* owner)
   : m_owner(owner), m_wanted(owner->Events()), m_slot(std::make_shared<TComHandOver>())
 {
+  // The name the system shows for the thread (ps, top, a debugger), and by
+  // which a check can tell the port's threads from the toolkit's own.
+  setObjectName(QStringLiteral("TComThread"));
   m_stopFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   m_wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   if (m_stopFd < 0 || m_wakeFd < 0) {

@@ -10,7 +10,7 @@
 #include "dedizivi.h"
 #include "errorbox.h"
 #include "forms.h"
-#include "hardsupport.h"
+#include "procstate.h"
 #include "startup.h"
 #include "testsupport.h"
 
@@ -33,7 +33,7 @@ struct Sample {
   int threads;
 };
 
-Sample Take() { return {dzhard::ResidentKiB(), dzhard::OpenFdCount(), dzhard::ThreadCount()}; }
+Sample Take() { return {dztest::ResidentKiB(), dztest::OpenFdCount(), dztest::ThreadCount()}; }
 
 void Print(const char* what, const Sample& start, const Sample& middle, const Sample& end)
 {

@@ -13,7 +13,6 @@
 
 #include "../serial/ptypair.h"
 #include "comport.h"
-#include "hardsupport.h"
 
 #include <QLabel>
 #include <QProgressBar>

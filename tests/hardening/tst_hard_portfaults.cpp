@@ -12,7 +12,6 @@
 
 #include "../serial/ptypair.h"
 #include "comport.h"
-#include "hardsupport.h"
 
 #include <QComboBox>
 #include <QProcess>
