@@ -5,13 +5,18 @@
 
 #include "cellgrid.h"
 #include "gridsource.h"
+#include "testsupport.h"
 
 #include <QApplication>
 #include <QByteArray>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFileInfo>
 #include <QPointer>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 
@@ -19,31 +24,6 @@
 #include <memory>
 
 namespace dztest {
-
-// Waits (from the event loop of whatever modal window is running) for a modal
-// window of type T and runs `action` on it once. Fired() tells whether it came.
-template <class T>
-class OnModal {
-public:
-  explicit OnModal(std::function<void(T*)> action) : m_timer(std::make_unique<QTimer>())
-  {
-    m_timer->setInterval(10);
-    QObject::connect(m_timer.get(), &QTimer::timeout, [this, action = std::move(action)] {
-      T* w = qobject_cast<T*>(QApplication::activeModalWidget());
-      if (w == nullptr || !w->isVisible())
-        return;
-      m_timer->stop();
-      m_fired = true;
-      action(w);
-    });
-    m_timer->start();
-  }
-  bool Fired() const { return m_fired; }
-
-private:
-  std::unique_ptr<QTimer> m_timer;
-  bool m_fired = false;
-};
 
 // A grid source as the main window gives it.
 class TestSource : public dz::GridSource {
@@ -104,6 +84,34 @@ inline QString PdfInfo(const QString& pdf, const QString& field)
   for (const QString& line : text.split(QLatin1Char('\n')))
     if (line.startsWith(field + QLatin1Char(':')))
       return line.mid(field.size() + 1).trimmed();
+  return {};
+}
+
+// The PDF files the cups-pdf queue has written so far (its output folder is
+// the printing user's ~/PDF, and root's when the daemon maps jobs to root).
+inline QStringList CupsPdfs()
+{
+  QStringList all;
+  for (const QString& d : {QDir::homePath() + QStringLiteral("/PDF"), QStringLiteral("/root/PDF")})
+    for (const QFileInfo& f : QDir(d).entryInfoList({QStringLiteral("*.pdf")}, QDir::Files))
+      all << f.absoluteFilePath();
+  return all;
+}
+
+// Waits for the job to land: a PDF not in `before` whose page count is
+// `pages`. Half a second is usual, but a loaded machine has needed more than
+// thirty: the bound is only there to end a test whose job never comes. Empty
+// when none came; the queue's state is printed then.
+inline QString AwaitCupsJob(const QStringList& before, int pages)
+{
+  QDeadlineTimer patience(240000);
+  do {
+    for (const QString& f : CupsPdfs())
+      if (!before.contains(f) && PdfInfo(f, QStringLiteral("Pages")).toInt() == pages)
+        return f;
+    QTest::qWait(100);
+  } while (!patience.hasExpired());
+  qWarning("no job landed; the queue says:\n%s", Run(QStringLiteral("lpstat"), {"-l", "-o", "-p"}).constData());
   return {};
 }
 

@@ -194,32 +194,15 @@ private slots:
     const QPrinterInfo queue = QPrinterInfo::printerInfo(QStringLiteral("PDF"));
     if (queue.isNull())
       QSKIP("no CUPS daemon with a \"PDF\" queue is running (start cupsd and add the cups-pdf queue)");
-    auto pdfsIn = [] {
-      QStringList all;
-      for (const QString& d : {QDir::homePath() + QStringLiteral("/PDF"), QStringLiteral("/root/PDF")})
-        for (const QFileInfo& f : QDir(d).entryInfoList({QStringLiteral("*.pdf")}, QDir::Files))
-          all << f.absoluteFilePath();
-      return all;
-    };
-    const QStringList before = pdfsIn();
+    const QStringList before = dztest::CupsPdfs();
     QPrinter& printer = dz::CurrentPrinter();
     printer.setOutputFileName(QString());
     printer.setPrinterName(queue.printerName());
     printer.setPageOrientation(QPageLayout::Portrait);
     m_form->PrintChart(QPageLayout::Landscape);
     QCOMPARE(printer.pageLayout().orientation(), QPageLayout::Portrait);
-    QString job;
-    QTRY_VERIFY_WITH_TIMEOUT(
-      [&] {
-        for (const QString& f : pdfsIn())
-          if (!before.contains(f) && !dztest::PdfInfo(f, QStringLiteral("Pages")).isEmpty()) {
-            job = f;
-            return true;
-          }
-        return false;
-      }(),
-      30000);
-    QCOMPARE(dztest::PdfInfo(job, QStringLiteral("Pages")), QStringLiteral("1"));
+    const QString job = dztest::AwaitCupsJob(before, 1);
+    QVERIFY(!job.isEmpty());
     // The queue may turn a landscape job on a portrait sheet: one page is what counts.
     QFile::remove(job);
   }

@@ -304,16 +304,7 @@ private slots:
     const QPrinterInfo queue = QPrinterInfo::printerInfo(QStringLiteral("PDF"));
     if (queue.isNull())
       QSKIP("no CUPS daemon with a \"PDF\" queue is running (start cupsd and add the cups-pdf queue)");
-    const QString outDir = QDir::homePath() + QStringLiteral("/PDF");
-    const QString rootOut = QStringLiteral("/root/PDF");
-    auto pdfsIn = [&] {
-      QStringList all;
-      for (const QString& d : {outDir, rootOut})
-        for (const QFileInfo& f : QDir(d).entryInfoList({QStringLiteral("*.pdf")}, QDir::Files))
-          all << f.absoluteFilePath();
-      return all;
-    };
-    const QStringList before = pdfsIn();
+    const QStringList before = dztest::CupsPdfs();
 
     QPrinter printer(queue, QPrinter::HighResolution);
     printer.setDocName(QStringLiteral("dz-listing-test"));
@@ -321,17 +312,8 @@ private slots:
     const int pages = dz::WriteListing(printer, *dz::FindListing(2), m_grid);
     QVERIFY(pages > 1);
 
-    QString job;
-    QTRY_VERIFY_WITH_TIMEOUT(
-      [&] {
-        for (const QString& f : pdfsIn())
-          if (!before.contains(f) && dztest::PdfInfo(f, QStringLiteral("Pages")).toInt() == pages) {
-            job = f;
-            return true;
-          }
-        return false;
-      }(),
-      30000);
+    const QString job = dztest::AwaitCupsJob(before, pages);
+    QVERIFY(!job.isEmpty());
     QFile::remove(job);
   }
 
