@@ -74,10 +74,14 @@ void TestCliPaths::initTestCase()
 
 void TestCliPaths::init()
 {
-  // Each case starts from the card alone.
-  for (const QString& name : Listing(m_dir.path()))
-    if (name != QStringLiteral("card.raw") && !QFileInfo(Path(name)).isDir())
+  // Each case starts from the card alone, whatever the case before did.
+  for (const QString& name : Listing(m_dir.path())) {
+    if (QFileInfo(Path(name)).isDir() && !QFileInfo(Path(name)).isSymLink())
+      QDir(Path(name)).removeRecursively();
+    else
       QFile::remove(Path(name));
+  }
+  QVERIFY(WriteFile(Path("card.raw"), m_card));
 }
 
 QString TestCliPaths::Device(const QString& name, unsigned minor)
