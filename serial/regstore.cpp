@@ -7,10 +7,10 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstdio>
 #include <stdexcept>
-#include <unordered_map>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -24,13 +24,45 @@ constexpr const char* kHeader = "Windows Registry Editor Version 5.00";
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
 
-std::string LowerCase(std::string_view s)
-{
-  std::string lower(s);
-  for (char& c : lower)
-    c = Lower(c);
-  return lower;
-}
+// Names already read, so that a repeated key or value is found at once: an
+// open-addressing table of positions sized for the file's lines (each name
+// takes one at least), so a store of any size reads in linear time, without
+// an allocation per name. Keys are group 0, the values of key k group k + 1.
+class NameTable {
+public:
+  static constexpr std::uint32_t kFree = 0xFFFFFFFF;
+  struct Slot {
+    std::uint64_t Hash = 0;
+    std::uint32_t Group = 0;
+    std::uint32_t Position = kFree;
+  };
+
+  explicit NameTable(std::size_t names) : m_slots(std::bit_ceil(2 * names + 2)) {}
+
+  // The slot of the name in the group when `same` recognises it at a
+  // position already there, or else the free slot where it goes.
+  template <class Same>
+  Slot& Find(std::string_view name, std::uint32_t group, Same same)
+  {
+    std::uint64_t hash = 14695981039346656037ull ^ group; // FNV-1a, letter case ignored
+    for (const char c : name)
+      hash = (hash ^ static_cast<unsigned char>(Lower(c))) * 1099511628211ull;
+    const std::size_t mask = m_slots.size() - 1;
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+      Slot& slot = m_slots[i];
+      if (slot.Position == kFree) {
+        slot.Hash = hash;
+        slot.Group = group;
+        return slot;
+      }
+      if (slot.Hash == hash && slot.Group == group && same(slot.Position))
+        return slot;
+    }
+  }
+
+private:
+  std::vector<Slot> m_slots;
+};
 
 std::string_view TrimView(std::string_view s)
 {
@@ -186,14 +218,7 @@ std::optional<RegFile> RegFile::Parse(const std::string& content)
   };
   RegFile file;
   bool header = false;
-  // Keys and values by their name in lower case: a store of many keys or of
-  // many values reads in linear time, not one search per line.
-  // Values go by key number and name, "12:port". Sized once for the lines.
-  std::unordered_map<std::string, std::size_t> keyIndex;
-  std::unordered_map<std::string, std::size_t> valueIndex;
-  const auto lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
-  keyIndex.reserve(lines / 2);
-  valueIndex.reserve(lines);
+  NameTable names(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
   std::size_t key = 0; // 1 + the index of the current key; 0 before any
   for (std::string_view raw; nextLine(raw);) {
     std::string_view line = TrimView(raw);
@@ -209,10 +234,13 @@ std::optional<RegFile> RegFile::Parse(const std::string& content)
       if (line.size() < 3 || line.back() != ']')
         return std::nullopt;
       const std::string_view name = line.substr(1, line.size() - 2);
-      const auto [at, added] = keyIndex.try_emplace(LowerCase(name), file.m_keys.size());
-      if (added)
+      NameTable::Slot& slot =
+        names.Find(name, 0, [&](std::uint32_t at) { return EqualsNoCase(file.m_keys[at].name, name); });
+      if (slot.Position == NameTable::kFree) {
+        slot.Position = static_cast<std::uint32_t>(file.m_keys.size());
         file.m_keys.push_back({std::string(name), {}});
-      key = at->second + 1;
+      }
+      key = slot.Position + 1;
       continue;
     }
     if (key == 0)
@@ -273,11 +301,14 @@ std::optional<RegFile> RegFile::Parse(const std::string& content)
       return std::nullopt;
     }
     std::vector<RegValue>& values = file.m_keys[key - 1].values;
-    const auto [at, added] = valueIndex.try_emplace(std::to_string(key) + ':' + LowerCase(v.name), values.size());
-    if (added)
+    NameTable::Slot& slot = names.Find(v.name, static_cast<std::uint32_t>(key),
+                                       [&](std::uint32_t at) { return EqualsNoCase(values[at].name, v.name); });
+    if (slot.Position == NameTable::kFree) {
+      slot.Position = static_cast<std::uint32_t>(values.size());
       values.push_back(std::move(v));
-    else
-      values[at->second] = std::move(v); // the last one wins, in the first one's place
+    } else {
+      values[slot.Position] = std::move(v); // the last one wins, in the first one's place
+    }
   }
   if (!header)
     return std::nullopt;
@@ -322,13 +353,16 @@ bool ReadWholeFile(const std::string& path, std::string& content)
     errno = EINVAL;
     return false;
   }
+  // A settings file is small; anything this large is not one of ours.
+  constexpr std::size_t kLargest = std::size_t(16) << 20;
+  if (static_cast<std::size_t>(st.st_size) <= kLargest)
+    content.reserve(static_cast<std::size_t>(st.st_size));
   char buf[65536];
   for (;;) {
     const ssize_t n = ::read(fd, buf, sizeof buf);
     if (n > 0) {
       content.append(buf, std::size_t(n));
-      // A settings file is small; anything this large is not one of ours.
-      if (content.size() > (std::size_t(16) << 20)) {
+      if (content.size() > kLargest) {
         ::close(fd);
         errno = EFBIG;
         return false;
