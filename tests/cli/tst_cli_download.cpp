@@ -13,6 +13,8 @@
 #include <csignal>
 #include <thread>
 
+#include <sys/stat.h>
+
 using namespace clitest;
 
 class TestCliDownload : public QObject {
@@ -346,6 +348,13 @@ void TestCliDownload::failuresBeforeAnyData()
   QCOMPARE(r.status, 1);
   QVERIFY2(r.err.contains("already exists"), r.err.constData());
   QCOMPARE(ReadFile(Path("old.raw")), QByteArray("0\r\n"));
+  // Nor is anything that is no regular file taken (a FIFO would wait for a
+  // reader at the open, before the port).
+  QCOMPARE(::mkfifo(Path("raw.fifo").toLocal8Bit().constData(), 0600), 0);
+  r = RunCli({"download", "--port", port, "--model", "0", "--raw", Path("raw.fifo")});
+  QCOMPARE(r.status, 1);
+  QVERIFY2(r.err.contains("is not a regular file"), r.err.constData());
+  QVERIFY(QFileInfo(Path("raw.fifo")).exists() && !QFileInfo(Path("raw.fifo")).isFile());
 
   // A logger that never answers.
   r = RunCli({"download", "--port", port, "--model", "0", "--raw", Path("silent.raw"), "-o", Path("silent.txt"),

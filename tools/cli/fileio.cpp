@@ -81,8 +81,14 @@ bool RawFile::Open(const std::string& path, std::string& error)
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0666);
   m_created = fd >= 0;
   if (fd < 0 && errno == EEXIST) {
-    fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    // Looked at before it is opened: opening a FIFO to write would wait for a
+    // reader, and a device is no place to keep a card.
     struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+      error = "raw file '" + path + "' is not a regular file (the raw download must be kept in one)";
+      return false;
+    }
+    fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NONBLOCK);
     if (fd >= 0 && ::fstat(fd, &st) == 0 && (!S_ISREG(st.st_mode) || st.st_size > 0)) {
       ::close(fd);
       error = "raw file '" + path + "' already exists and is not empty (choose another name or remove it)";
