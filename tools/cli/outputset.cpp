@@ -128,14 +128,6 @@ void OutputSet::SetContents(std::size_t output, std::string contents)
   m_files.at(output).Contents = std::move(contents);
 }
 
-bool OutputSet::HasOutputs() const
-{
-  for (const File& f : m_files)
-    if (f.Kind == Role::Output)
-      return true;
-  return false;
-}
-
 std::optional<std::string> OutputSet::Check() const
 {
   const auto reads = [](const File& f) { return f.Kind == Role::Input || f.Kind == Role::Device; };
@@ -210,12 +202,10 @@ std::optional<std::string> OutputSet::Commit()
              (S_ISDIR(st.st_mode) ? "it is a folder" : "not a regular file, a character device or a FIFO");
     }
     // A link is followed, so that the link stays and its target is replaced.
-    if (exists) {
-      char* real = ::realpath(f.Path.c_str(), nullptr);
-      if (real) {
-        step.Target = real;
-        std::free(real);
-      }
+    char* real = exists ? ::realpath(f.Path.c_str(), nullptr) : nullptr;
+    if (real) {
+      step.Target = real;
+      std::free(real);
     } else if (auto followed = FollowLinks(f.Path)) {
       step.Target = *followed;
     } else {
@@ -266,13 +256,14 @@ std::optional<std::string> OutputSet::Commit()
       continue;
     const bool useStdout = s.Target == "-";
     const int fd = useStdout ? STDOUT_FILENO : ::open(s.Target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
-    const std::string name = useStdout ? std::string("standard output") : "'" + s.Out->Path + "'";
-    if (fd < 0 || !WriteAllFd(fd, s.Out->Contents) || (!useStdout && ::close(fd) != 0)) {
-      const std::string error = "cannot write " + name + ": " + ErrnoText();
-      if (fd >= 0 && !useStdout)
-        ::close(fd);
+    std::string why;
+    if (fd < 0 || !WriteAllFd(fd, s.Out->Contents))
+      why = ErrnoText();
+    if (fd >= 0 && !useStdout && ::close(fd) != 0 && why.empty())
+      why = ErrnoText();
+    if (!why.empty()) {
       dropTemps();
-      return error;
+      return "cannot write " + (useStdout ? std::string("standard output") : "'" + s.Out->Path + "'") + ": " + why;
     }
   }
 

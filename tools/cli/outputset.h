@@ -39,7 +39,6 @@ public:
   // An output that Commit writes; the number to give SetContents.
   std::size_t AddOutput(std::string option, std::string path);
   void SetContents(std::size_t output, std::string contents);
-  bool HasOutputs() const;
 
   // Before anything is opened or written. A usage message when a name is
   // empty, two outputs go to standard output, or two of the files are one.
