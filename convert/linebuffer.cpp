@@ -50,4 +50,10 @@ std::string_view LineBuffer::Line(int n) const
   return std::string_view(m_text).substr(start, end - start);
 }
 
+std::string_view WholeLines(std::string_view text)
+{
+  const std::size_t lastBreak = text.find_last_of("\r\n");
+  return lastBreak == std::string_view::npos ? std::string_view() : text.substr(0, lastBreak + 1);
+}
+
 } // namespace dz

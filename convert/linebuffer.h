@@ -23,6 +23,11 @@ public:
 
   // Lines, not counting an empty last line after a final line break.
   int LineCount() const;
+  // Lines that have their line break: a last line without one may still be
+  // arriving, so no later byte can change these.
+  int FinishedLineCount() const { return static_cast<int>(m_ends.size()); }
+  // Characters of the last line received so far, 0 right after a line break.
+  std::size_t OpenLineLength() const { return m_text.size() - m_starts.back(); }
   // Line n counted from 0, without its line break; empty for n < 0 or at or
   // past the end. The view is valid until the next Append or Clear.
   std::string_view Line(int n) const;
@@ -37,5 +42,11 @@ private:
   std::vector<std::size_t> m_starts;
   std::vector<std::size_t> m_ends;
 };
+
+// The text up to and with its last line break. A last line without its line
+// end is no line yet: on the port it may still be arriving, in a raw file the
+// stream was cut there ("15" kept as "1"). A download and the converter of a
+// raw file both leave it out, so that the same bytes convert alike.
+std::string_view WholeLines(std::string_view text);
 
 } // namespace dz

@@ -33,6 +33,17 @@ constexpr std::array<ModelInfo, kModelCount> kModels{{
    "UNCANALLM35"},
 }};
 
+constexpr bool BoundsHoldEveryModel()
+{
+  for (const ModelInfo& m : kModels) {
+    const int line = m.Word == WordSpelling::FourLines ? kLongestValidPiece : m.LineLength;
+    if (line > kLongestValidLine || CardLines(m) * (line + 2) > kLargestCardBytes)
+      return false;
+  }
+  return kMaxLineLength >= 6 * kLongestValidLine && kMaxStreamBytes >= 16 * kLargestCardBytes;
+}
+static_assert(BoundsHoldEveryModel(), "the stream bounds of models.h no longer cover the model table");
+
 } // namespace
 
 const ModelInfo* FindModel(int index)

@@ -43,6 +43,24 @@ constexpr int CardLines(const ModelInfo& model)
   return model.Word == WordSpelling::FourLines ? model.LinesUsed : model.LinesUsed + 1;
 }
 
+// Bounds on a stream that can still be a card, from the table above (checked
+// against it in models.cpp). What goes beyond them is line noise, a wrong port
+// or a wrong rate, and is refused before it can fill memory or a disk.
+//
+// The longest line any model sends: a seven-channel LM335 record of 42
+// characters. A four-line piece is shorter: at most a signed 32-bit number.
+constexpr int kLongestValidLine = 42;
+constexpr int kLongestValidPiece = 11; // "-2147483648"
+// A line longer than this can be no line of any card: six times the longest
+// valid one, so that no conceivable logger line comes near it.
+constexpr int kMaxLineLength = 256;
+// The largest full card: 4096 lines of the longest piece and CR LF (53 248
+// bytes; the seven-channel cards, 1171 records of 44, are smaller).
+constexpr int kLargestCardBytes = 4096 * (kLongestValidPiece + 2);
+// A stream or raw file larger than this is no card: about twenty times the
+// largest one, so that a card with stray extra lines still fits with room.
+constexpr int kMaxStreamBytes = 1 << 20;
+
 // The model of a ComboBox1 index; nullptr for -1 or any index out of 0..8.
 const ModelInfo* FindModel(int index);
 

@@ -354,7 +354,9 @@ std::string TCustomComPort::DevicePath(const std::string& port)
 {
   if (port.empty())
     return std::string();
-  if (port[0] == '/')
+  // A name with a slash is a path as given ("/dev/ttyUSB0", "./logger"),
+  // relative ones from the working folder as for any other file.
+  if (port.find('/') != std::string::npos)
     return port;
   // "COMn" (any letter case, n from 1) is the n-th built-in UART.
   if (port.size() > 3 && port.size() < 10 && (port[0] == 'C' || port[0] == 'c') &&

@@ -329,7 +329,8 @@ public:
 
   // The rate in bits per second that BaudRate stands for.
   std::int32_t EffectiveBaudRate() const;
-  // The device path that Port designates ("COM1" -> /dev/ttyS0, "ttyUSB0" -> /dev/ttyUSB0).
+  // The device path that Port designates ("COM1" -> /dev/ttyS0, "ttyUSB0" ->
+  // /dev/ttyUSB0); a name holding "/" is a path as given.
   static std::string DevicePath(const std::string& port);
 
   // --- operations

@@ -330,7 +330,7 @@ dz::RegFile LoadStore(const std::string& path, bool replacing)
     throw std::runtime_error("cannot read " + path);
   }
   if (std::optional<dz::RegFile> file = dz::RegFile::Parse(content))
-    return *file;
+    return std::move(*file);
   if (!replacing)
     throw std::runtime_error("not a settings store: " + path);
   dz::BackUpBadFile(path);

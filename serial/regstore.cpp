@@ -6,11 +6,14 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstdio>
 #include <stdexcept>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace dz {
@@ -20,6 +23,55 @@ namespace {
 constexpr const char* kHeader = "Windows Registry Editor Version 5.00";
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
+
+// Names already read, so that a repeated key or value is found at once: an
+// open-addressing table of positions sized for the file's lines (each name
+// takes one at least), so a store of any size reads in linear time, without
+// an allocation per name. Keys are group 0, the values of key k group k + 1.
+class NameTable {
+public:
+  static constexpr std::uint32_t kFree = 0xFFFFFFFF;
+  struct Slot {
+    std::uint64_t Hash = 0;
+    std::uint32_t Group = 0;
+    std::uint32_t Position = kFree;
+  };
+
+  explicit NameTable(std::size_t names) : m_slots(std::bit_ceil(2 * names + 2)) {}
+
+  // The slot of the name in the group when `same` recognises it at a
+  // position already there, or else the free slot where it goes.
+  template <class Same>
+  Slot& Find(std::string_view name, std::uint32_t group, Same same)
+  {
+    std::uint64_t hash = 14695981039346656037ull ^ group; // FNV-1a, letter case ignored
+    for (const char c : name)
+      hash = (hash ^ static_cast<unsigned char>(Lower(c))) * 1099511628211ull;
+    const std::size_t mask = m_slots.size() - 1;
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+      Slot& slot = m_slots[i];
+      if (slot.Position == kFree) {
+        slot.Hash = hash;
+        slot.Group = group;
+        return slot;
+      }
+      if (slot.Hash == hash && slot.Group == group && same(slot.Position))
+        return slot;
+    }
+  }
+
+private:
+  std::vector<Slot> m_slots;
+};
+
+std::string_view TrimView(std::string_view s)
+{
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+    s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+    s.remove_suffix(1);
+  return s;
+}
 
 int HexDigit(char c)
 {
@@ -32,7 +84,7 @@ int HexDigit(char c)
 }
 
 // Reads a quoted string starting at s[pos] == '"'; pos ends after the closing quote.
-bool ReadQuoted(const std::string& s, std::size_t& pos, std::string& out)
+bool ReadQuoted(std::string_view s, std::size_t& pos, std::string& out)
 {
   if (pos >= s.size() || s[pos] != '"')
     return false;
@@ -87,7 +139,7 @@ std::string Quote(const std::string& s)
 
 } // namespace
 
-bool EqualsNoCase(const std::string& a, const std::string& b)
+bool EqualsNoCase(std::string_view a, std::string_view b)
 {
   if (a.size() != b.size())
     return false;
@@ -142,40 +194,34 @@ RegKey& RegFile::Create(const std::string& keyName)
   return m_keys.back();
 }
 
-std::string Trim(const std::string& s)
-{
-  std::size_t b = 0, e = s.size();
-  while (b < e && (s[b] == ' ' || s[b] == '\t'))
-    ++b;
-  while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t'))
-    --e;
-  return s.substr(b, e - b);
-}
+std::string Trim(const std::string& s) { return std::string(TrimView(s)); }
 
 std::optional<RegFile> RegFile::Parse(const std::string& content)
 {
-  std::string text = content;
-  if (text.compare(0, 3, "\xEF\xBB\xBF") == 0)
-    text.erase(0, 3);
-  std::vector<std::string> lines;
-  {
-    std::size_t start = 0;
-    while (start <= text.size()) {
-      std::size_t end = text.find('\n', start);
-      if (end == std::string::npos)
-        end = text.size();
-      std::string line = text.substr(start, end - start);
-      if (!line.empty() && line.back() == '\r')
-        line.pop_back();
-      lines.push_back(std::move(line));
-      start = end + 1;
-    }
-  }
+  std::string_view text = content;
+  if (text.starts_with("\xEF\xBB\xBF"))
+    text.remove_prefix(3);
+  // The lines as views of the content, without their CR: nothing is copied
+  // but the line at hand. Past the last line break comes one more (empty) line.
+  std::size_t next = 0;
+  const auto nextLine = [&](std::string_view& line) {
+    if (next > text.size())
+      return false;
+    std::size_t end = text.find('\n', next);
+    if (end == std::string_view::npos)
+      end = text.size();
+    line = text.substr(next, end - next);
+    if (line.ends_with('\r'))
+      line.remove_suffix(1);
+    next = end + 1;
+    return true;
+  };
   RegFile file;
   bool header = false;
-  RegKey* key = nullptr;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    std::string line = Trim(lines[i]);
+  NameTable names(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
+  std::size_t key = 0; // 1 + the index of the current key; 0 before any
+  for (std::string_view raw; nextLine(raw);) {
+    std::string_view line = TrimView(raw);
     if (line.empty() || line[0] == ';')
       continue;
     if (!header) {
@@ -187,21 +233,33 @@ std::optional<RegFile> RegFile::Parse(const std::string& content)
     if (line[0] == '[') {
       if (line.size() < 3 || line.back() != ']')
         return std::nullopt;
-      key = &file.Create(line.substr(1, line.size() - 2));
+      const std::string_view name = line.substr(1, line.size() - 2);
+      NameTable::Slot& slot =
+        names.Find(name, 0, [&](std::uint32_t at) { return EqualsNoCase(file.m_keys[at].name, name); });
+      if (slot.Position == NameTable::kFree) {
+        slot.Position = static_cast<std::uint32_t>(file.m_keys.size());
+        file.m_keys.push_back({std::string(name), {}});
+      }
+      key = slot.Position + 1;
       continue;
     }
-    if (!key)
+    if (key == 0)
       return std::nullopt;
     // A value written over several lines ends each but the last with a backslash.
     // Past the file's last line each one continues into nothing: dropping them
     // keeps a value from ending in a backslash, which would swallow the line
     // written after it at the next save.
-    while (!line.empty() && line.back() == '\\') {
-      line.pop_back();
-      if (i + 1 < lines.size())
-        line += Trim(lines[++i]);
+    std::string joined;
+    if (line.back() == '\\') {
+      joined = line;
+      std::string_view more;
+      while (!joined.empty() && joined.back() == '\\') {
+        joined.pop_back();
+        if (nextLine(more))
+          joined += TrimView(more);
+      }
+      line = TrimView(joined); // blanks before a dropped backslash, or before an empty last part
     }
-    line = Trim(line); // blanks before a dropped backslash, or before an empty last part
     if (line.empty())
       return std::nullopt;
     RegValue v;
@@ -218,14 +276,14 @@ std::optional<RegFile> RegFile::Parse(const std::string& content)
     ++pos;
     while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t'))
       ++pos;
-    const std::string rhs = line.substr(pos);
+    const std::string_view rhs = line.substr(pos);
     if (!rhs.empty() && rhs[0] == '"') {
       std::size_t p = 0;
-      if (!ReadQuoted(rhs, p, v.text) || !Trim(rhs.substr(p)).empty())
+      if (!ReadQuoted(rhs, p, v.text) || !TrimView(rhs.substr(p)).empty())
         return std::nullopt;
       v.type = RegValue::Text;
     } else if (rhs.size() > 6 && EqualsNoCase(rhs.substr(0, 6), "dword:")) {
-      const std::string digits = Trim(rhs.substr(6));
+      const std::string_view digits = TrimView(rhs.substr(6));
       if (digits.empty() || digits.size() > 8)
         return std::nullopt;
       std::uint32_t value = 0;
@@ -238,18 +296,19 @@ std::optional<RegFile> RegFile::Parse(const std::string& content)
       v.dword = value;
     } else if (!rhs.empty()) {
       v.type = RegValue::Other;
-      v.text = rhs;
+      v.text = std::string(rhs);
     } else {
       return std::nullopt;
     }
-    bool replaced = false;
-    for (RegValue& old : key->values)
-      if (EqualsNoCase(old.name, v.name)) {
-        old = v;
-        replaced = true;
-      }
-    if (!replaced)
-      key->values.push_back(std::move(v));
+    std::vector<RegValue>& values = file.m_keys[key - 1].values;
+    NameTable::Slot& slot = names.Find(v.name, static_cast<std::uint32_t>(key),
+                                       [&](std::uint32_t at) { return EqualsNoCase(values[at].name, v.name); });
+    if (slot.Position == NameTable::kFree) {
+      slot.Position = static_cast<std::uint32_t>(values.size());
+      values.push_back(std::move(v));
+    } else {
+      values[slot.Position] = std::move(v); // the last one wins, in the first one's place
+    }
   }
   if (!header)
     return std::nullopt;
@@ -282,16 +341,28 @@ std::string RegFile::Serialize() const
 bool ReadWholeFile(const std::string& path, std::string& content)
 {
   content.clear();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without blocking: a FIFO (or a device) put where the store belongs would
+  // otherwise hold the program at the open for ever. Only a regular file is a
+  // store; anything else fails as an unreadable one and is left as it is.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0)
     return false;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    errno = EINVAL;
+    return false;
+  }
+  // A settings file is small; anything this large is not one of ours.
+  constexpr std::size_t kLargest = std::size_t(16) << 20;
+  if (static_cast<std::size_t>(st.st_size) <= kLargest)
+    content.reserve(static_cast<std::size_t>(st.st_size));
   char buf[65536];
   for (;;) {
     const ssize_t n = ::read(fd, buf, sizeof buf);
     if (n > 0) {
       content.append(buf, std::size_t(n));
-      // A settings file is small; anything this large is not one of ours.
-      if (content.size() > (std::size_t(16) << 20)) {
+      if (content.size() > kLargest) {
         ::close(fd);
         errno = EFBIG;
         return false;

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace dz {
@@ -43,8 +44,9 @@ private:
   std::vector<RegKey> m_keys;
 };
 
-// Reads a whole file. Returns false with errno set when it cannot be read;
-// a missing file gives false with errno ENOENT.
+// Reads a whole regular file. Returns false with errno set when it cannot be
+// read; a missing file gives false with errno ENOENT, anything but a regular
+// file (a FIFO, a device, a folder) false with errno EINVAL, at once.
 bool ReadWholeFile(const std::string& path, std::string& content);
 
 // Replaces the file in one step (new file beside it, flushed to disk, renamed over
@@ -56,7 +58,7 @@ void WriteFileAtomically(const std::string& path, const std::string& content);
 // Throws std::runtime_error when the copy cannot be made.
 void BackUpBadFile(const std::string& path);
 
-bool EqualsNoCase(const std::string& a, const std::string& b);
+bool EqualsNoCase(std::string_view a, std::string_view b);
 
 // The text without the blanks and tabs at either end; both store readers use it.
 std::string Trim(const std::string& s);

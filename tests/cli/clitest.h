@@ -20,12 +20,20 @@ struct Result {
   QByteArray err;
 };
 
-inline void StartCli(QProcess& p, const QStringList& args)
+// Where the command runs and what it reads on standard input (no terminal by
+// default: the erase command must not wait for an answer).
+struct RunIn {
+  QString Folder;
+  QString Input = QProcess::nullDevice();
+};
+
+inline void StartCli(QProcess& p, const QStringList& args, const RunIn& in = {})
 {
   p.setProgram(QStringLiteral(DZ_CLI_PATH));
   p.setArguments(args);
-  // No terminal on standard input: the erase command must not wait for an answer.
-  p.setStandardInputFile(QProcess::nullDevice());
+  p.setStandardInputFile(in.Input);
+  if (!in.Folder.isEmpty())
+    p.setWorkingDirectory(in.Folder);
   p.start();
 }
 
@@ -44,10 +52,10 @@ inline Result Finish(QProcess& p)
   return r;
 }
 
-inline Result RunCli(const QStringList& args)
+inline Result RunCli(const QStringList& args, const RunIn& in = {})
 {
   QProcess p;
-  StartCli(p, args);
+  StartCli(p, args, in);
   return Finish(p);
 }
 

@@ -2,13 +2,18 @@
 // the raw file, when a download ends, what is converted, the exit statuses.
 
 #include "clitest.h"
+#include "ptypair.h"
 #include "testsupport.h"
 
 #include "card.h"
 
 #include <QTemporaryDir>
 
+#include <atomic>
 #include <csignal>
+#include <thread>
+
+#include <sys/stat.h>
 
 using namespace clitest;
 
@@ -23,6 +28,10 @@ private slots:
   void interruptedByCtrlC();
   void idleEndsAPartialCard();
   void corruptLineFailsWithRawKept();
+  void lineNoiseLeavesOutputs_data();
+  void lineNoiseLeavesOutputs();
+  void endlessDataIsStopped_data();
+  void endlessDataIsStopped();
   void failuresBeforeAnyData();
   void erase();
 
@@ -228,6 +237,108 @@ void TestCliDownload::corruptLineFailsWithRawKept()
   QVERIFY(!QFile::exists(Path("bad.csv")));
 }
 
+void TestCliDownload::lineNoiseLeavesOutputs_data()
+{
+  QTest::addColumn<QByteArray>("stream");
+  QTest::newRow("one byte of noise") << QByteArray("x");
+  QTest::newRow("a stray XOFF") << QByteArray("\x13");
+  QTest::newRow("half a sample") << QByteArray("1\r\n0\r\n5\r\n7\r\n1\r\n");
+}
+
+// Not one whole sample: outputs that exist stay as they were, rather than
+// become empty; the raw file keeps what came.
+void TestCliDownload::lineNoiseLeavesOutputs()
+{
+  QFETCH(QByteArray, stream);
+  const QString path = Path("noise.stream");
+  QVERIFY(WriteFile(path, stream));
+  dztest::Simulator sim;
+  const QString port = sim.Start({"--model", "0", "--stream", path, "--fast"});
+  QVERIFY(!port.isEmpty());
+  QVERIFY(WriteFile(Path("kept.txt"), "23,4 24,5\r\n"));
+  QVERIFY(WriteFile(Path("kept.csv"), "sample,CANAL1,CANAL2\r\n1,23.4,24.5\r\n"));
+  QFile::remove(Path("noise.raw"));
+  const Result r = RunCli({"download", "--port", port, "--model", "0", "--raw", Path("noise.raw"), "-o",
+                           Path("kept.txt"), "--csv", Path("kept.csv"), "--idle", "0.3"});
+  QVERIFY2(r.status == 3, r.err.constData());
+  QVERIFY2(r.err.contains("0 of 512 samples converted, so no output was written or changed"), r.err.constData());
+  QCOMPARE(ReadFile(Path("kept.txt")), QByteArray("23,4 24,5\r\n"));
+  QCOMPARE(ReadFile(Path("kept.csv")), QByteArray("sample,CANAL1,CANAL2\r\n1,23.4,24.5\r\n"));
+  QCOMPARE(ReadFile(Path("noise.raw")), stream);
+  // Nor does it make outputs that were not there.
+  const Result none = RunCli({"download", "--port", port, "--model", "0", "--csv", Path("new.csv"), "--idle", "0.3"});
+  QVERIFY2(none.status == 3, none.err.constData());
+  QVERIFY(!QFile::exists(Path("new.csv")));
+  QVERIFY(none.out.isEmpty());
+}
+
+void TestCliDownload::endlessDataIsStopped_data()
+{
+  QTest::addColumn<QByteArray>("pattern");  // sent over and over
+  QTest::addColumn<qsizetype>("lastLine"); // the raw file ends inside a line this long
+  QTest::addColumn<qsizetype>("kept");     // or, when not 0, holds exactly this much
+  QTest::newRow("digits without a line break") << QByteArray("0123456789") << qsizetype(256) << qsizetype(0);
+  QTest::newRow("lines longer than any card line")
+    << QByteArray(300, '5') + "\r\n" << qsizetype(256) << qsizetype(0);
+  // Lines of the longest length allowed: 4096 of them would be more bytes
+  // than any card holds, so the byte bound ends it first.
+  QTest::newRow("more bytes than any card") << QByteArray(256, '5') + "\r\n" << qsizetype(-1) << qsizetype(1 << 20);
+}
+
+// A line that sends without end (noise, a wrong rate or port) ends the
+// download with status 1 once it can no longer be a card; the raw file keeps
+// what came up to there, and no more.
+void TestCliDownload::endlessDataIsStopped()
+{
+  QFETCH(QByteArray, pattern);
+  QFETCH(qsizetype, lastLine);
+  QFETCH(qsizetype, kept);
+  serialtest::PtyPair pty;
+  QVERIFY(pty.Ok());
+  QByteArray chunk;
+  while (chunk.size() < 8192)
+    chunk += pattern;
+  std::atomic<bool> stop{false};
+  std::thread line([&] {
+    // Keeps sending until the download is over, as a noisy line does.
+    for (qsizetype at = 0; !stop;) {
+      const qsizetype offset = at % pattern.size();
+      const ssize_t n = ::write(pty.Master(), chunk.constData() + offset, size_t(chunk.size() - offset));
+      if (n > 0) {
+        at += n;
+      } else {
+        pollfd p{pty.Master(), POLLOUT, 0};
+        ::poll(&p, 1, 50);
+      }
+    }
+  });
+  QFile::remove(Path("endless.raw"));
+  const Result r = RunCli({"download", "--port", QString::fromStdString(pty.Path()), "--model", "0", "--raw",
+                           Path("endless.raw"), "-o", Path("endless.txt"), "--idle", "30"});
+  stop = true;
+  line.join();
+  QVERIFY2(r.status == 1, r.err.constData());
+  QVERIFY2(r.err.contains("This is no logger card"), r.err.constData());
+  // Up to the byte that made a line too long, or the stream too large; what
+  // came before it need not begin with a line, should the port have opened
+  // in the middle of one.
+  const QByteArray raw = ReadFile(Path("endless.raw"));
+  QVERIFY(raw.size() <= (1 << 20));
+  if (lastLine >= 0)
+    QCOMPARE(raw.size() - raw.lastIndexOf('\n') - 1, lastLine);
+  if (kept > 0)
+    QCOMPARE(raw.size(), kept);
+  // What came, unchanged: the pattern over and over, from wherever the port
+  // began to listen.
+  const qsizetype shift = pattern.repeated(2).indexOf(raw.left(pattern.size()));
+  QVERIFY(shift >= 0);
+  qsizetype same = 0;
+  while (same < raw.size() && raw[same] == pattern[(same + shift) % pattern.size()])
+    ++same;
+  QCOMPARE(same, raw.size());
+  QVERIFY(!QFile::exists(Path("endless.txt")));
+}
+
 void TestCliDownload::failuresBeforeAnyData()
 {
   // No such port: named, nothing created.
@@ -247,6 +358,13 @@ void TestCliDownload::failuresBeforeAnyData()
   QCOMPARE(r.status, 1);
   QVERIFY2(r.err.contains("already exists"), r.err.constData());
   QCOMPARE(ReadFile(Path("old.raw")), QByteArray("0\r\n"));
+  // Nor is anything that is no regular file taken (a FIFO would wait for a
+  // reader at the open, before the port).
+  QCOMPARE(::mkfifo(Path("raw.fifo").toLocal8Bit().constData(), 0600), 0);
+  r = RunCli({"download", "--port", port, "--model", "0", "--raw", Path("raw.fifo")});
+  QCOMPARE(r.status, 1);
+  QVERIFY2(r.err.contains("is not a regular file"), r.err.constData());
+  QVERIFY(QFileInfo(Path("raw.fifo")).exists() && !QFileInfo(Path("raw.fifo")).isFile());
 
   // A logger that never answers.
   r = RunCli({"download", "--port", port, "--model", "0", "--raw", Path("silent.raw"), "-o", Path("silent.txt"),
@@ -256,10 +374,15 @@ void TestCliDownload::failuresBeforeAnyData()
   QVERIFY(!QFile::exists(Path("silent.raw")));
   QVERIFY(!QFile::exists(Path("silent.txt")));
 
-  // A radiation download without a usable constant fails before it starts.
+  // A radiation download without a usable constant fails before it starts,
+  // by the conversion's own rule: a constant so small that a reading would
+  // overflow included.
   r = RunCli({"download", "--port", port, "--model", "4", "--constant", "1.5"});
   QCOMPARE(r.status, 2);
   QVERIFY2(r.err.contains("'1.5' is not a valid floating point value"), r.err.constData());
+  r = RunCli({"download", "--port", port, "--model", "4", "--constant", "1e-40", "--wait", "0.3"});
+  QCOMPARE(r.status, 2);
+  QVERIFY2(r.err.contains("Floating point overflow"), r.err.constData());
 
   const QList<QStringList> usage{
     {"download", "--port", port},

@@ -21,6 +21,9 @@ private slots:
   void radiationWithoutConstantFails();
   void shortStreamFails();
   void badPieceLeavesExistingOutput();
+  void inputLargerThanAnyCard();
+  void badLineIsQuotedShort();
+  void cutLastLineIsLeftOut();
   void usageErrors_data();
   void usageErrors();
   void missingInputFile();
@@ -201,6 +204,76 @@ void TestConvertCli::badPieceLeavesExistingOutput()
   f.close();
   QVERIFY(f.open(QIODevice::ReadOnly));
   QCOMPARE(f.readAll(), Data("model0.expected"));
+}
+
+// Input no card can be is refused as soon as that is known, without reading
+// on: nothing aborts, nothing fills memory, no output is made.
+void TestConvertCli::inputLargerThanAnyCard()
+{
+  QFile sparse(Path("huge.raw"));
+  QVERIFY(sparse.open(QIODevice::WriteOnly));
+  QVERIFY(sparse.resize(qint64(100) << 20));
+  sparse.close();
+  for (const QString& input : {Path("huge.raw"), QStringLiteral("/dev/zero")}) {
+    const Result r = Run({"convert", "--model", "0", input, "-o", Path("huge.txt")});
+    QCOMPARE(r.status, 1);
+    QVERIFY2(r.err.contains("is larger than any logger card"), r.err.constData());
+    QVERIFY(!QFile::exists(Path("huge.txt")));
+  }
+  QProcess endless;
+  endless.setStandardInputFile(QStringLiteral("/dev/zero"));
+  endless.start(QStringLiteral(DZ_CLI_PATH), {"convert", "--model", "0"});
+  QVERIFY(endless.waitForFinished(60000));
+  QCOMPARE(endless.exitCode(), 1);
+  QVERIFY(endless.readAllStandardError().contains("standard input is larger than any logger card"));
+
+  // A card with stray lines after it, up to the limit, still converts.
+  QByteArray padded = Data("lm335.raw");
+  while (padded.size() + 43 <= (1 << 20))
+    padded += QByteArray(42, '0') + '\r';
+  const Result r = Run({"convert", "--model", "3"}, padded);
+  QCOMPARE(r.status, 0);
+  QCOMPARE(r.out, Data("model3.expected"));
+}
+
+// A line of noise is quoted by its start, escaped: the message stays short
+// and whole, and nothing it holds reaches the terminal raw.
+void TestConvertCli::badLineIsQuotedShort()
+{
+  QByteArray raw = Data("onechannel.raw");
+  qsizetype at = 0;
+  for (int i = 0; i < 40; ++i) // line 41: sample 11
+    at = raw.indexOf("\r\n", at) + 2;
+  raw.replace(at, raw.indexOf("\r\n", at) - at, QByteArray("\x1b[2J\0", 5) + QByteArray(600000, '9'));
+  Write("noise.raw", raw);
+  const Result r = Run({"convert", "--model", "8", Path("noise.raw")});
+  QCOMPARE(r.status, 1);
+  QVERIFY2(r.err.size() < 300, r.err.left(300).constData());
+  QVERIFY2(r.err.contains("sample 11: '\\x1b[2J\\x00" + QByteArray(75, '9') + "\xe2\x80\xa6' is not a valid integer value"),
+           r.err.constData());
+}
+
+// A last number cut short ("15" kept as "1", no line end) is no reading: the
+// line is left out, as a download leaves it out, so the card is one line
+// short. A cut line the model does not read changes nothing.
+void TestConvertCli::cutLastLineIsLeftOut()
+{
+  QByteArray raw = Data("onechannel.raw");
+  raw.chop(2);
+  raw.truncate(raw.lastIndexOf("\r\n") + 2);
+  raw += "1";
+  Write("cut.raw", raw);
+  const Result r = Run({"convert", "--model", "8", Path("cut.raw"), "-o", Path("cut.txt")});
+  QCOMPARE(r.status, 1);
+  QVERIFY2(r.err.contains("sample 1024: '' is not a valid integer value"), r.err.constData());
+  QVERIFY2(r.err.contains("ends inside a line"), r.err.constData());
+  QVERIFY(!QFile::exists(Path("cut.txt")));
+
+  QByteArray seven = Data("lm335.raw");
+  seven.chop(1); // the closing line, after the 1170 records, loses its CR
+  const Result closing = Run({"convert", "--model", "3"}, seven);
+  QCOMPARE(closing.status, 0);
+  QCOMPARE(closing.out, Data("model3.expected"));
 }
 
 void TestConvertCli::usageErrors_data()

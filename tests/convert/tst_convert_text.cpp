@@ -204,44 +204,58 @@ void TestConvertText::strToIntValid()
 void TestConvertText::strToIntInvalid_data()
 {
   QTest::addColumn<QByteArray>("text");
-  QTest::newRow("empty") << QByteArray("");
-  QTest::newRow("blanks") << QByteArray("   ");
-  QTest::newRow("trailing blank") << QByteArray("12 ");
-  QTest::newRow("tab") << QByteArray("\t1");
-  QTest::newRow("CR") << QByteArray("1\r");
-  QTest::newRow("fraction") << QByteArray("1.5");
-  QTest::newRow("comma") << QByteArray("1,5");
-  QTest::newRow("letters") << QByteArray("abc");
-  QTest::newRow("letter x alone") << QByteArray("x");
-  QTest::newRow("dollar alone") << QByteArray("$");
-  QTest::newRow("0x alone") << QByteArray("0x");
-  QTest::newRow("sign alone") << QByteArray("-");
-  QTest::newRow("plus alone") << QByteArray("+");
-  QTest::newRow("double sign") << QByteArray("--1");
-  QTest::newRow("blank after sign") << QByteArray("- 1");
-  QTest::newRow("bad hex digit") << QByteArray("$1G");
-  QTest::newRow("hex digits without prefix") << QByteArray("1F");
-  QTest::newRow("exponent") << QByteArray("1e3");
-  QTest::newRow("too big") << QByteArray("2147483648");
-  QTest::newRow("too small") << QByteArray("-2147483649");
-  QTest::newRow("hex too big") << QByteArray("$80000000");
-  QTest::newRow("hex far too big") << QByteArray("$FFFFFFFFF");
-  QTest::newRow("huge") << QByteArray("99999999999999999999999");
-  QTest::newRow("NUL inside") << QByteArray("1\0" "2", 3);
+  QTest::addColumn<QByteArray>("quoted"); // as the message shows it
+  const auto row = [](const char* name, const QByteArray& text, const QByteArray& quoted = {}) {
+    QTest::newRow(name) << text << (quoted.isNull() ? text : quoted);
+  };
+  row("empty", "");
+  row("blanks", "   ");
+  row("trailing blank", "12 ");
+  row("tab", "\t1", "\\x091");
+  row("CR", "1\r", "1\\x0d");
+  row("fraction", "1.5");
+  row("comma", "1,5");
+  row("letters", "abc");
+  row("letter x alone", "x");
+  row("dollar alone", "$");
+  row("0x alone", "0x");
+  row("sign alone", "-");
+  row("plus alone", "+");
+  row("double sign", "--1");
+  row("blank after sign", "- 1");
+  row("bad hex digit", "$1G");
+  row("hex digits without prefix", "1F");
+  row("exponent", "1e3");
+  row("too big", "2147483648");
+  row("too small", "-2147483649");
+  row("hex too big", "$80000000");
+  row("hex far too big", "$FFFFFFFFF");
+  row("huge", "99999999999999999999999");
+  // A NUL no longer cuts the message short, noise cannot drive a terminal.
+  row("NUL inside", QByteArray("1\0" "2", 3), "1\\x002");
+  row("escape sequence", "\x1b[2J7", "\\x1b[2J7");
+  row("DEL and C1 control", "1\x7f\xc2\x85", "1\\x7f\\xc2\\x85");
+  row("bytes that are no UTF-8", "\xff\xc3", "\\xff\\xc3");
+  row("UTF-8 kept", "1\xc2\xb5", "1\xc2\xb5");
+  row("backslash doubled", "1\\x00", "1\\\\x00");
+  // A line of noise is quoted by its first 80 characters and an ellipsis.
+  row("81 characters cut to 80", QByteArray(80, '7') + "x", QByteArray(80, '7') + "\xe2\x80\xa6");
+  row("a megabyte line", QByteArray(1 << 20, 'z'), QByteArray(80, 'z') + "\xe2\x80\xa6");
+  row("escapes count as one", QByteArray(100, '\0'), QByteArray("\\x00").repeated(80) + "\xe2\x80\xa6");
+  row("ellipsis only when cut", QByteArray(79, '8') + "\xc3\xa9", QByteArray(79, '8') + "\xc3\xa9");
 }
 
 void TestConvertText::strToIntInvalid()
 {
   QFETCH(QByteArray, text);
+  QFETCH(QByteArray, quoted);
   const std::string_view view(text.constData(), static_cast<std::size_t>(text.size()));
   QVERIFY(!TryStrToInt(view));
   try {
     StrToInt(view);
     QFAIL("no error");
   } catch (const ConvertError& e) {
-    // what() is a C string: a NUL inside the piece ends it there.
-    const std::string expected = "'" + std::string(view) + "' is not a valid integer value";
-    QCOMPARE(std::string(e.what()), expected.substr(0, expected.find('\0')));
+    QCOMPARE(QByteArray(e.what()), "'" + quoted + "' is not a valid integer value");
     QCOMPARE(e.Sample(), 0);
   }
 }
@@ -277,36 +291,42 @@ void TestConvertText::strToFloatValid()
 void TestConvertText::strToFloatInvalid_data()
 {
   QTest::addColumn<QString>("text");
-  QTest::newRow("empty") << "";
-  QTest::newRow("blanks") << "   ";
-  QTest::newRow("point under comma") << "1.5";
-  QTest::newRow("two separators") << "1,2,3";
-  QTest::newRow("separator alone") << ",";
-  QTest::newRow("sign alone") << "-";
-  QTest::newRow("exponent alone") << "E5";
-  QTest::newRow("exponent without digits") << "1E";
-  QTest::newRow("exponent sign without digits") << "1E+";
-  QTest::newRow("letters") << "abc";
-  QTest::newRow("blank inside") << "1 5";
-  QTest::newRow("garbage after") << "1,5x";
-  QTest::newRow("thousands separator") << "1.000,5";
-  QTest::newRow("hex") << "$10";
-  QTest::newRow("tab") << "\t1";
-  QTest::newRow("overflow") << "1E5000";
-  QTest::newRow("inf") << "INF";
-  QTest::newRow("nan") << "NAN";
+  QTest::addColumn<QString>("quoted"); // as the message shows it
+  const auto row = [](const char* name, const QString& text, const QString& quoted = {}) {
+    QTest::newRow(name) << text << (quoted.isNull() ? text : quoted);
+  };
+  row("empty", "");
+  row("blanks", "   ");
+  row("point under comma", "1.5");
+  row("two separators", "1,2,3");
+  row("separator alone", ",");
+  row("sign alone", "-");
+  row("exponent alone", "E5");
+  row("exponent without digits", "1E");
+  row("exponent sign without digits", "1E+");
+  row("letters", "abc");
+  row("blank inside", "1 5");
+  row("garbage after", "1,5x");
+  row("thousands separator", "1.000,5");
+  row("hex", "$10");
+  row("tab", "\t1", "\\x091");
+  row("overflow", "1E5000");
+  row("inf", "INF");
+  row("nan", "NAN");
+  row("long", QString(200, '9') + "x", QString(80, '9') + QChar(0x2026));
 }
 
 void TestConvertText::strToFloatInvalid()
 {
   QFETCH(QString, text);
+  QFETCH(QString, quoted);
   const std::string s = text.toStdString();
   QVERIFY(!TryStrToFloat(s, ','));
   try {
     StrToFloat(s, ',');
     QFAIL("no error");
   } catch (const ConvertError& e) {
-    QCOMPARE(std::string(e.what()), "'" + s + "' is not a valid floating point value");
+    QCOMPARE(QString::fromUtf8(e.what()), "'" + quoted + "' is not a valid floating point value");
   }
 }
 

@@ -44,6 +44,8 @@ public:
   const std::string& Path() const { return m_path; }
   // The test's own handle on the device side (keeps the terminal alive, reads settings).
   int Slave() const { return m_slave; }
+  // The other end, non-blocking: for a test that plays the line itself.
+  int Master() const { return m_master; }
 
   // Writes everything from the other end.
   bool Send(const QByteArray& bytes)

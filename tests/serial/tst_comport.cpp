@@ -119,6 +119,9 @@ private slots:
     QCOMPARE(TCustomComPort::DevicePath("com10"), std::string("/dev/ttyS9"));
     QCOMPARE(TCustomComPort::DevicePath("ttyUSB0"), std::string("/dev/ttyUSB0"));
     QCOMPARE(TCustomComPort::DevicePath("/tmp/x"), std::string("/tmp/x"));
+    // A name holding "/" is a path as given, not one under /dev.
+    QCOMPARE(TCustomComPort::DevicePath("./x"), std::string("./x"));
+    QCOMPARE(TCustomComPort::DevicePath("serial/by-id/usb-x"), std::string("serial/by-id/usb-x"));
     QCOMPARE(TCustomComPort::DevicePath("COM0"), std::string("/dev/COM0"));
     QCOMPARE(TCustomComPort::DevicePath(""), std::string());
   }

@@ -11,6 +11,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <thread>
+
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -380,6 +386,85 @@ private slots:
     QCOMPARE(q.BaudRate(), br1200);
     // No temporary file is left behind.
     QCOMPARE(QDir(m_config.path() + "/dedizivi").entryList(QDir::Files).size(), 2);
+  }
+
+  // A store of megabytes, many keys and many values, read in one go: the
+  // window starts and the command line downloads as with a small one.
+  void largeStoreReadsWhole()
+  {
+    QByteArray store = "Windows Registry Editor Version 5.00\r\n";
+    for (int i = 0; store.size() < (2 << 20); ++i)
+      store += "\r\n[HKEY_LOCAL_MACHINE\\Software\\other\\k" + QByteArray::number(i) + "]\r\n\"Port\"=\"COM2\"\r\n";
+    store += "\r\n[HKEY_LOCAL_MACHINE\\Software\\big]\r\n\"Dup\"=\"first\"\r\n";
+    for (int i = 0; store.size() < (4 << 20); ++i)
+      store += "\"value" + QByteArray::number(i) + "\"=\"some text\"\r\n";
+    // A repeated value takes the first one's place; a repeated key merges.
+    store += "\"dUP\"=\"last\"\r\n\r\n[hkey_local_machine\\software\\OTHER\\k7]\r\n\"Extra\"=dword:00000007\r\n";
+    store += "\r\n[HKEY_LOCAL_MACHINE\\Software\\vexa\\ComPort]\r\n\"Port\"=\"/dev/ttyUSB7\"\r\n\"BaudRate\"=\"2400\"\r\n";
+    WriteFile(LmFile(), store);
+
+    TComPort p;
+    p.SetName("ComPort");
+    p.RestoreSettings(ssRegistry, kLocation);
+    QCOMPARE(p.Port(), std::string("/dev/ttyUSB7"));
+    QCOMPARE(p.BaudRate(), br2400);
+
+    const std::optional<dz::RegFile> file = dz::RegFile::Parse(store.toStdString());
+    QVERIFY(file);
+    const dz::RegKey* big = file->Find("HKEY_LOCAL_MACHINE\\Software\\big");
+    QVERIFY(big);
+    QCOMPARE(big->values.front().name, std::string("dUP"));
+    QCOMPARE(big->values.front().text, std::string("last"));
+    QCOMPARE(big->Find("value1000")->text, std::string("some text"));
+    const dz::RegKey* k7 = file->Find("HKEY_LOCAL_MACHINE\\Software\\other\\k7");
+    QVERIFY(k7);
+    QCOMPARE(k7->values.size(), std::size_t(2));
+    QCOMPARE(k7->Find("extra")->dword, 7u);
+  }
+
+  // A FIFO (or a folder) where the store belongs: restoring and saving fail
+  // at once with the store's usual messages, and it stays what it was. A
+  // stray writer feeds the FIFO a store, should anything open it to read.
+  void storeThatIsNoFile()
+  {
+    const QByteArray path = LmFile().toLocal8Bit();
+    QDir().mkpath(QFileInfo(LmFile()).absolutePath());
+    QCOMPARE(::mkfifo(path.constData(), 0600), 0);
+    const auto savedPipe = std::signal(SIGPIPE, SIG_IGN);
+    std::atomic<bool> stop{false};
+    std::thread feeder([&] {
+      const QByteArray fed = "Windows Registry Editor Version 5.00\r\n"
+                             "[HKEY_LOCAL_MACHINE\\Software\\vexa\\ComPort]\r\n\"Port\"=\"/dev/fed\"\r\n";
+      while (!stop) {
+        const int fd = ::open(path.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+          std::this_thread::sleep_for(std::chrono::milliseconds(2));
+          continue;
+        }
+        [[maybe_unused]] const ssize_t n = ::write(fd, fed.constData(), size_t(fed.size()));
+        ::close(fd);
+      }
+    });
+    TComPort p;
+    SetUpLikeMainWindow(p);
+    const int restored = KindOf([&] { p.RestoreSettings(ssRegistry, kLocation); });
+    const int saved = KindOf([&] { p.SaveSettings(ssRegistry, kLocation); });
+    stop = true;
+    feeder.join();
+    std::signal(SIGPIPE, savedPipe);
+    QCOMPARE(restored, 17);
+    QCOMPARE(saved, 16);
+    QCOMPARE(p.Port(), std::string("COM1")); // nothing restored
+    struct stat st {};
+    QCOMPARE(::lstat(path.constData(), &st), 0);
+    QVERIFY(S_ISFIFO(st.st_mode));
+    QCOMPARE(QDir(m_config.path() + "/dedizivi").entryList(QDir::Files | QDir::System).size(), 1);
+
+    QCOMPARE(::unlink(path.constData()), 0);
+    QVERIFY(QDir().mkpath(LmFile()));
+    QCOMPARE(KindOf([&] { p.RestoreSettings(ssRegistry, kLocation); }), 17);
+    QCOMPARE(KindOf([&] { p.SaveSettings(ssRegistry, kLocation); }), 16);
+    QVERIFY(QFileInfo(LmFile()).isDir());
   }
 
   void unwritableStore()

@@ -56,7 +56,11 @@ std::optional<std::string> ParseArgs(const std::vector<std::string_view>& args,
         return "option '" + std::string(name) + "' needs a value";
       value = args[++i];
     }
-    out.Values[std::string(option->Name)].emplace_back(*value);
+    // Taking the last of two would hide a slip (two models, two outputs).
+    std::vector<std::string>& values = out.Values[std::string(option->Name)];
+    if (!values.empty())
+      return "option '" + std::string(option->Name) + "' given more than once";
+    values.emplace_back(*value);
   }
   return std::nullopt;
 }

@@ -24,13 +24,14 @@ struct ParsedArgs {
   bool Help = false;
 
   bool Has(std::string_view name) const { return Values.find(name) != Values.end(); }
-  // The last value given: a repeated option counts as its last occurrence.
+  // The value given (an option with a value is refused when repeated).
   std::optional<std::string> Last(std::string_view name) const;
 };
 
 // Splits ARGS of a subcommand. "-h"/"--help" sets Help; "--" ends the options;
-// "-" alone is a positional (standard input or output). Returns a usage
-// message, or nothing when the command line is well formed.
+// "-" alone is a positional (standard input or output); an option that takes
+// a value may be given once. Returns a usage message, or nothing when the
+// command line is well formed.
 std::optional<std::string> ParseArgs(const std::vector<std::string_view>& args,
                                      std::span<const OptionSpec> known, ParsedArgs& out);
 

@@ -5,6 +5,8 @@
 #include "fileio.h"
 #include "output.h"
 
+#include "models.h"
+
 #include <cstdio>
 #include <vector>
 
@@ -20,25 +22,26 @@ void PrintConvertHelp(std::FILE* to)
     "\n"
     "Converts a raw Vexa-Logger download (lines end with CR, LF or CR LF) into the\n"
     "file that \"Guardar datos descargados\" writes: no header, one line per sample,\n"
-    "fields joined by one space, CR LF, decimal comma; 512, 1170 or 1024 lines.\n"
+    "fields joined by one space, CR LF, decimal comma; 512, 1170 or 1024 lines. A\n"
+    "last line without its line end was cut: it is left out, as download does.\n"
     "\n"
     "  --model N     0 two-channel LM35     3 seven-channel LM335  6 humidity V 2/2\n"
     "                1 two-channel NTC      4 radiation PAR        7 millivolts\n"
     "                2 seven-channel TC 'J' 5 humidity V 1/1       8 one-channel LM35\n"
-    "  --constant K  radiation sensor constant (model 4) as typed on the panel, with\n"
-    "                decimal comma (1,5); model 4 fails without it\n"
+    "  --constant K  radiation sensor constant (model 4, required), as typed: 1,5\n"
     "  --offset O    radiation offset (model 4), an integer; default 0\n"
     "  INPUT         raw stream file; standard input when absent or \"-\"\n"
     "  -o OUTPUT     data file; standard output when \"-\" or when no -o nor --csv\n"
     "  --csv FILE    CSV: header \"sample\", [\"time\",] channel titles (CANAL1.., REF)\n"
-    "  --decimal D   CSV numbers: point (\"23.4\", \",\"-separated; default) or comma\n"
-    "                (\"23,4\", \";\"-separated)\n"
+    "  --decimal D   CSV: point (23.4 with \",\"; default) or comma (23,4 with \";\")\n"
     "  --start TIME  time of sample 1, ISO 8601 (2024-05-01T08:00:00[+02:00|Z])\n"
     "  --interval D  sampling interval: 15s 16s 30s 1m 5m 10m 15m 20m 30m 1h (any)\n"
     "\n"
-    "Outputs are replaced only when everything succeeded. Exit status: 0 converted;\n"
-    "1 the conversion stopped (message and sample number on standard error) or an\n"
-    "output could not be written; 2 usage error or unreadable input.\n");
+    "Outputs are never the input nor each other (status 2), and replace their\n"
+    "files only once all are complete: see 'dedizivi-cli --help'. Exit status:\n"
+    "0 converted; 1 the conversion stopped (message and sample number on standard\n"
+    "error), an output could not be written, or the input is larger than any\n"
+    "card; 2 usage error or unreadable input.\n");
 }
 
 constexpr OptionSpec kConvertOptions[] = {
@@ -78,17 +81,26 @@ int RunConvertCommand(const std::vector<std::string_view>& argv)
   if (auto error = ReadOutputOptions(args, request))
     return Usage(*error);
 
-  std::string raw;
-  std::string error;
-  if (!ReadAll(args.Positional.empty() ? "-" : args.Positional[0], raw, error))
-    return Usage(error);
+  const std::string input = args.Positional.empty() ? "-" : args.Positional[0];
+  request.Files.AddInput("the input", input);
+  if (auto error = request.Files.Check())
+    return Usage(*error);
 
-  LineBuffer buffer;
-  buffer.Append(raw);
-  const Converted c = ConvertStream(request, buffer);
+  std::string raw;
+  if (auto failed = ReadAll(input, kMaxStreamBytes, raw)) {
+    if (!failed->TooLarge)
+      return Usage(failed->Message);
+    std::fprintf(stderr, "dedizivi-cli convert: %s\n", failed->Message.c_str());
+    return kExitFailed;
+  }
+
+  const Converted c = ConvertStream(request, raw);
   if (c.Error) {
     std::fprintf(stderr, "dedizivi-cli convert: conversion stopped at sample %d: %s\n", c.Error->Sample(),
                  c.Error->what());
+    if (c.CutLineLeftOut)
+      std::fprintf(stderr, "dedizivi-cli convert: the input ends inside a line (no line end after its last "
+                           "bytes): that line was cut and is not converted, as a download leaves it out\n");
     return kExitFailed;
   }
   if (auto failed = WriteOutputs(request, c.Grid, c.Rows)) {

@@ -38,15 +38,19 @@ void PrintDownloadHelp(std::FILE* to)
     "the logger streams once the download button of the Vexa-Downloader is\n"
     "pressed. Ends when a full card has arrived (4096 lines; 1171 for the\n"
     "seven-channel models), when no byte came for the idle time once data has\n"
-    "begun, or on Ctrl-C. Then converts as 'dedizivi-cli convert' does.\n"
+    "begun, or on Ctrl-C. Then converts as 'dedizivi-cli convert' does. Data that\n"
+    "can be no card (a line of over 256 characters, or over 1 MiB in all: noise,\n"
+    "a wrong port or rate) ends it with status 1, the raw file keeping what came.\n"
     "\n"
     "  --model N      logger model 0 to 8 (see 'dedizivi-cli convert --help')\n"
-    "  --port DEVICE  serial device, e.g. /dev/ttyUSB0 or a name from\n"
-    "                 'dedizivi-cli ports'; default: the port stored by the program\n"
+    "  --port DEVICE  serial device: a path (/dev/ttyUSB0, ./logger), a name under\n"
+    "                 /dev, or one from 'dedizivi-cli ports'; default: the port\n"
+    "                 stored by the program\n"
     "  --baud B       line rate; default: the stored rate. Data bits, stop bits,\n"
     "                 parity and flow control are always the stored ones\n"
     "  --raw FILE     keep the bytes received, written to FILE as they arrive and\n"
-    "                 flushed to disk at the end; FILE must be new or empty\n"
+    "                 flushed to disk at the end; FILE must be new or empty. NUL\n"
+    "                 bytes are dropped on the way, as the port settings say\n"
     "  -o FILE        data file as the program saves it (\"-\": standard output,\n"
     "                 the default when neither -o nor --csv is given)\n"
     "  --csv FILE, --decimal, --start, --interval, --constant, --offset\n"
@@ -59,14 +63,17 @@ void PrintDownloadHelp(std::FILE* to)
     "\n"
     "Progress goes to standard error: lines received against a full card, or one\n"
     "line per tenth of the card when standard error is not a terminal.\n"
-    "Outputs are written whole or not at all; the raw file is written as data\n"
-    "arrives, so a pulled cable or Ctrl-C keeps everything received.\n"
+    "Outputs are never the raw file, the port or each other (status 2, before\n"
+    "the port is opened), and replace their files only once all are complete;\n"
+    "with no whole sample they are left as they were (see 'dedizivi-cli --help').\n"
+    "The raw file is written as data arrives, so a pulled cable or Ctrl-C keeps\n"
+    "everything received.\n"
     "\n"
     "Exit status: 0 full card downloaded and converted; 1 failure (port, stored\n"
-    "settings, conversion, writing); 2 usage error; 3 the download ended short\n"
-    "(the lines received are kept and the samples that arrived whole are\n"
-    "converted and written); 4 no data arrived within --wait; 130 interrupted\n"
-    "before any data arrived.\n");
+    "settings, conversion, writing, data that can be no card); 2 usage error; 3\n"
+    "the download ended short (the lines received are kept and the samples that\n"
+    "arrived whole are converted and written); 4 no data arrived within --wait;\n"
+    "130 interrupted before any data arrived.\n");
 }
 
 constexpr OptionSpec kDownloadOptions[] = {
@@ -99,7 +106,7 @@ extern "C" void OnStopSignal(int sig)
   errno = saved;
 }
 
-enum class End { Running, FullCard, Idle, Interrupted, HungUp, NoData, Failed };
+enum class End { Running, FullCard, Idle, Interrupted, HungUp, NoData, NotACard, Failed };
 
 // An error that a port event raises on its way to our handlers (a device
 // that failed under a read) must not unwind through Qt: it ends the download
@@ -184,16 +191,12 @@ public:
 
   const LineBuffer& Buffer() const { return m_buffer; }
   const std::string& Failure() const { return m_failure; }
+  const std::string& Overflow() const { return m_overflow; }
   std::size_t Bytes() const { return m_buffer.Text().size(); }
   int FullLines() const { return m_fullLines; }
 
   // Lines that have their line break, so no further byte can change them.
-  int FinishedLines() const
-  {
-    const std::string& t = m_buffer.Text();
-    const int n = m_buffer.LineCount();
-    return (t.empty() || t.back() == '\r' || t.back() == '\n') ? n : n - 1;
-  }
+  int FinishedLines() const { return m_buffer.FinishedLineCount(); }
 
 private:
   void Stop(End end)
@@ -220,10 +223,15 @@ private:
     Keep(text);
   }
 
-  void Keep(const std::string& text)
+  void Keep(std::string_view text)
   {
-    if (text.empty())
+    if (!m_overflow.empty())
+      return; // nothing after that, so the raw file stays bounded
+    text = text.substr(0, CardCanTake(text));
+    if (text.empty()) {
+      StopIfNoCard();
       return;
+    }
     if (m_raw.IsOpen()) {
       std::string error;
       if (!m_raw.Append(text, error)) {
@@ -240,6 +248,37 @@ private:
     ShowProgress();
     if (m_end == End::Running && CardComplete())
       Stop(End::FullCard);
+    StopIfNoCard();
+  }
+
+  // Data that can be no card ends the download, whatever ended it meanwhile
+  // (an idle time, a hang-up), unless the card was full or writing failed.
+  void StopIfNoCard()
+  {
+    if (m_overflow.empty() || m_end == End::FullCard || m_end == End::Failed)
+      return;
+    m_end = End::Running;
+    Stop(End::NotACard);
+  }
+
+  // How much of `text` can still belong to a card: the bytes before the one
+  // that makes a line longer than any card line, or the stream longer than any
+  // card. Beyond that it is noise, a wrong rate or a wrong port, which would
+  // otherwise run for ever and fill the disk.
+  std::size_t CardCanTake(std::string_view text)
+  {
+    std::size_t line = m_buffer.OpenLineLength();
+    const std::size_t room = kMaxStreamBytes - std::min<std::size_t>(kMaxStreamBytes, m_buffer.Text().size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      line = (text[i] == '\r' || text[i] == '\n') ? 0 : line + 1;
+      if (i >= room || line > static_cast<std::size_t>(kMaxLineLength)) {
+        m_overflow = i >= room ? "more than " + std::to_string(kMaxStreamBytes) + " bytes, more than any card holds"
+                               : "a line of more than " + std::to_string(kMaxLineLength) +
+                                   " characters, longer than any line of a card";
+        return i;
+      }
+    }
+    return text.size();
   }
 
   bool CardComplete() const
@@ -320,6 +359,7 @@ private:
   QTimer m_wait;
   bool m_waitWanted = false;
   End m_end = End::Running;
+  std::string m_overflow; // why the stream can be no card, once it cannot
   std::string m_failure;
   int m_shown = -1;
 };
@@ -372,9 +412,8 @@ int RunDownloadCommand(const std::vector<std::string_view>& argv)
   const auto rawPath = args.Last("--raw");
   if (rawPath && (*rawPath == "-" || rawPath->empty()))
     return Usage("--raw needs a file name");
-  if (rawPath && ((request.DataFile && *request.DataFile == *rawPath) ||
-                  (request.CsvFile && *request.CsvFile == *rawPath)))
-    return Usage("the raw file cannot also be an output ('" + *rawPath + "')");
+  if (rawPath)
+    request.Files.AddWrittenByCaller("--raw", *rawPath);
 
   int fakeArgc = 1;
   char programName[] = "dedizivi-cli";
@@ -385,6 +424,11 @@ int RunDownloadCommand(const std::vector<std::string_view>& argv)
   bool usageError = false;
   if (auto error = SetUpPort(port, {args.Last("--port"), args.Last("--baud")}, usageError))
     return usageError ? Usage(*error) : Fail(*error);
+  // Before the port opens: an output that is the raw file or the port itself
+  // would destroy the only copy of the card, or send the logger its numbers.
+  request.Files.AddDevice("--port", TCustomComPort::DevicePath(port.Port()));
+  if (auto error = request.Files.Check())
+    return Usage(*error);
 
   // The raw file comes before the port: a bad name must not cost a download.
   RawFile raw;
@@ -427,6 +471,10 @@ int RunDownloadCommand(const std::vector<std::string_view>& argv)
     return Fail(error);
   if (end == End::Failed)
     return Fail(download.Failure());
+  if (end == End::NotACard)
+    return Fail("stopped after " + std::to_string(download.Bytes()) + " bytes: " + download.Overflow() +
+                ". This is no logger card: check the model, the port and its baud rate" +
+                (rawPath ? " (what arrived is kept in '" + *rawPath + "')" : std::string()));
 
   const LineBuffer& received = download.Buffer();
   const int finished = download.FinishedLines();
@@ -444,31 +492,31 @@ int RunDownloadCommand(const std::vector<std::string_view>& argv)
     return kExitNoData;
   }
 
-  // Only lines that arrived whole are converted: a line cut off mid-number
-  // would read as a different number.
-  LineBuffer whole;
-  const std::string& text = received.Text();
-  const std::size_t lastBreak = text.find_last_of("\r\n");
-  whole.Append(lastBreak == std::string::npos ? std::string_view() : std::string_view(text).substr(0, lastBreak + 1));
-
+  // Only lines that arrived whole are converted (ConvertStream): a line cut
+  // off mid-number would read as a different number.
   const int linesPerSample = model.LinesUsed / model.Samples;
   const int wholeSamples = std::min(model.Samples, finished / linesPerSample);
-  const Converted c = ConvertStream(request, whole);
+  const Converted c = ConvertStream(request, received.Text());
   const bool shortDownload = wholeSamples < model.Samples;
   if (c.Error && !(shortDownload && c.Error->Sample() == wholeSamples + 1))
     return Fail("conversion stopped at sample " + std::to_string(c.Error->Sample()) + ": " + c.Error->what() +
                 (rawPath ? " (the raw download is kept in '" + *rawPath + "')" : std::string()));
 
-  if (auto failed = WriteOutputs(request, c.Grid, c.Rows))
-    return Fail(*failed);
+  // Not one whole sample (a byte of line noise, a stray XOFF): outputs that
+  // exist stay as they were, rather than become empty.
+  if (c.Rows > 0) {
+    if (auto failed = WriteOutputs(request, c.Grid, c.Rows))
+      return Fail(*failed);
+  }
 
   if (end != End::FullCard) {
     const char* why = end == End::Idle          ? "no data for the idle time"
                       : end == End::Interrupted ? "interrupted"
                       : end == End::HungUp      ? "the port went away"
                                                 : "stopped";
-    std::fprintf(stderr, "dedizivi-cli download: download ended (%s) after %d of %d lines; %d of %d samples converted\n",
-                 why, received.LineCount(), download.FullLines(), c.Rows, model.Samples);
+    std::fprintf(stderr, "dedizivi-cli download: download ended (%s) after %d of %d lines; %d of %d samples converted%s\n",
+                 why, received.LineCount(), download.FullLines(), c.Rows, model.Samples,
+                 c.Rows > 0 ? "" : ", so no output was written or changed");
   }
   return shortDownload ? kExitShort : kExitOk;
 }

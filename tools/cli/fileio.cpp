@@ -1,6 +1,7 @@
 #include "fileio.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
@@ -10,12 +11,10 @@
 
 namespace dz::cli {
 
-namespace {
-
-bool WriteFd(int fd, std::string_view contents)
+bool WriteAllFd(int fd, std::string_view bytes)
 {
-  const char* p = contents.data();
-  std::size_t left = contents.size();
+  const char* p = bytes.data();
+  std::size_t left = bytes.size();
   while (left > 0) {
     const ssize_t n = ::write(fd, p, left);
     if (n < 0) {
@@ -29,17 +28,30 @@ bool WriteFd(int fd, std::string_view contents)
   return true;
 }
 
-} // namespace
-
-bool ReadAll(const std::string& path, std::string& contents, std::string& error)
+std::optional<ReadFailure> ReadAll(const std::string& path, std::size_t limit, std::string& contents)
 {
-  const bool useStdin = path.empty() || path == "-";
+  const bool useStdin = path == "-";
+  const std::string name = useStdin ? std::string("standard input") : "'" + path + "'";
   const int fd = useStdin ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    error = "cannot open '" + path + "': " + std::strerror(errno);
-    return false;
-  }
+  if (fd < 0)
+    return ReadFailure{"cannot open " + name + ": " + std::strerror(errno)};
+  const auto done = [&](std::optional<ReadFailure> result) {
+    if (!useStdin)
+      ::close(fd);
+    return result;
+  };
+  const auto tooLarge = [&] {
+    return ReadFailure{name + " is larger than any logger card (over " + std::to_string(limit) +
+                         " bytes): not a raw download",
+                       true};
+  };
   contents.clear();
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+    if (static_cast<std::uintmax_t>(st.st_size) > limit)
+      return done(tooLarge());
+    contents.reserve(static_cast<std::size_t>(st.st_size));
+  }
   char buf[65536];
   for (;;) {
     const ssize_t n = ::read(fd, buf, sizeof buf);
@@ -48,61 +60,13 @@ bool ReadAll(const std::string& path, std::string& contents, std::string& error)
     if (n < 0) {
       if (errno == EINTR)
         continue;
-      error = "cannot read '" + (useStdin ? std::string("standard input") : path) + "': " + std::strerror(errno);
-      if (!useStdin)
-        ::close(fd);
-      return false;
+      return done(ReadFailure{"cannot read " + name + ": " + std::strerror(errno)});
     }
+    if (contents.size() + static_cast<std::size_t>(n) > limit)
+      return done(tooLarge());
     contents.append(buf, static_cast<std::size_t>(n));
   }
-  if (!useStdin)
-    ::close(fd);
-  return true;
-}
-
-bool WriteAllAtomically(const std::string& path, const std::string& contents, std::string& error)
-{
-  if (path.empty() || path == "-") {
-    if (!WriteFd(STDOUT_FILENO, contents)) {
-      error = std::string("cannot write standard output: ") + std::strerror(errno);
-      return false;
-    }
-    return true;
-  }
-
-  std::string temp = path + ".tmp-XXXXXX";
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) {
-    error = "cannot create a temporary file beside '" + path + "': " + std::strerror(errno);
-    return false;
-  }
-  // mkstemp makes the file 0600; give it the mode a plain create would.
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::fchmod(fd, 0666 & ~mask);
-
-  const auto fail = [&](const char* what) {
-    error = std::string(what) + " '" + path + "': " + std::strerror(errno);
-    ::close(fd);
-    ::unlink(temp.c_str());
-    return false;
-  };
-  // No fsync: the promise is about failed conversions and failed writes (the
-  // old file stays), not power cuts, and a flush per card would halve the
-  // batch rate.
-  if (!WriteFd(fd, contents))
-    return fail("cannot write");
-  if (::close(fd) != 0) {
-    error = "cannot write '" + path + "': " + std::strerror(errno);
-    ::unlink(temp.c_str());
-    return false;
-  }
-  if (::rename(temp.c_str(), path.c_str()) != 0) {
-    error = "cannot replace '" + path + "': " + std::strerror(errno);
-    ::unlink(temp.c_str());
-    return false;
-  }
-  return true;
+  return done(std::nullopt);
 }
 
 RawFile::~RawFile()
@@ -117,8 +81,14 @@ bool RawFile::Open(const std::string& path, std::string& error)
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0666);
   m_created = fd >= 0;
   if (fd < 0 && errno == EEXIST) {
-    fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    // Looked at before it is opened: opening a FIFO to write would wait for a
+    // reader, and a device is no place to keep a card.
     struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+      error = "raw file '" + path + "' is not a regular file (the raw download must be kept in one)";
+      return false;
+    }
+    fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NONBLOCK);
     if (fd >= 0 && ::fstat(fd, &st) == 0 && (!S_ISREG(st.st_mode) || st.st_size > 0)) {
       ::close(fd);
       error = "raw file '" + path + "' already exists and is not empty (choose another name or remove it)";
@@ -135,7 +105,7 @@ bool RawFile::Open(const std::string& path, std::string& error)
 
 bool RawFile::Append(std::string_view bytes, std::string& error)
 {
-  if (!WriteFd(m_fd, bytes)) {
+  if (!WriteAllFd(m_fd, bytes)) {
     error = "cannot write raw file '" + m_path + "': " + std::strerror(errno);
     return false;
   }

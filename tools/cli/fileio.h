@@ -1,19 +1,24 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace dz::cli {
 
-// Reads a whole file ("-" or empty path: standard input) as bytes.
-// Returns false with a message in `error` when it cannot.
-bool ReadAll(const std::string& path, std::string& contents, std::string& error);
+struct ReadFailure {
+  std::string Message;
+  bool TooLarge = false; // readable, but more than the limit: no card
+};
 
-// Writes bytes to standard output ("-" or empty path) or replaces the file at
-// `path` atomically: a temporary file beside it is written, closed and
-// renamed over it, so a failure leaves the old file (or no file) untouched.
-bool WriteAllAtomically(const std::string& path, const std::string& contents, std::string& error);
+// Reads a whole file ("-": standard input) as bytes, at most `limit` of them:
+// a larger input is refused as soon as that is known, without reading on, so
+// that /dev/zero or a wrong file cannot fill memory.
+std::optional<ReadFailure> ReadAll(const std::string& path, std::size_t limit, std::string& contents);
+
+// Writes all of `bytes` to `fd`; false with errno set when a write fails.
+bool WriteAllFd(int fd, std::string_view bytes);
 
 // The raw download as it arrives: every chunk is written through at once, so
 // whatever was received survives a crash, a pulled cable or Ctrl-C.

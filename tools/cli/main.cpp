@@ -26,7 +26,19 @@ void PrintHelp(std::FILE* to)
   for (const auto& c : kCommands)
     std::fprintf(to, "  %-10.*s %.*s\n", static_cast<int>(c.Name.size()), c.Name.data(),
                  static_cast<int>(c.Summary.size()), c.Summary.data());
-  std::fprintf(to, "\nExit status: 0 done; 1 the command failed; 2 usage error; 3 download ended\n"
+  std::fprintf(to, "\nOutputs (-o, --csv, --raw):\n"
+                   "  - No two of them may be the same file, nor the input or the port: files are\n"
+                   "    compared as files (hard and symbolic links, \"./x\" and \"x\" count), and\n"
+                   "    such a call is refused with status 2 before anything is opened.\n"
+                   "  - Each output is written in full to a temporary file in its target's own\n"
+                   "    folder; the targets are replaced only once every output is complete, so\n"
+                   "    on any failure none is replaced. A replaced file keeps its permissions.\n"
+                   "  - A symbolic link is followed: its target is replaced, the link stays.\n"
+                   "  - A device or FIFO (/dev/stdout, /dev/null) is written in place, and its\n"
+                   "    write errors reported; nothing that is not a regular file is replaced.\n"
+                   "  - A download in which not one sample arrived whole leaves existing\n"
+                   "    outputs as they were. The raw file must be new or empty.\n"
+                   "\nExit status: 0 done; 1 the command failed; 2 usage error; 3 download ended\n"
                    "short (what arrived is kept and converted); 4 download: no data arrived;\n"
                    "130 download interrupted before any data. See dedizivi-cli(1).\n");
 }

@@ -2,7 +2,6 @@
 
 #include "conversion.h"
 #include "datafile.h"
-#include "fileio.h"
 #include "models.h"
 #include "numberformat.h"
 
@@ -58,10 +57,10 @@ std::optional<std::string> ReadOutputOptions(const ParsedArgs& args, OutputReque
   request.CsvFile = args.Last("--csv");
   if (!request.DataFile && !request.CsvFile)
     request.DataFile = "-";
-  if (request.DataFile && request.CsvFile && *request.DataFile == "-" && *request.CsvFile == "-")
-    return "the data file and the CSV cannot both go to standard output";
-  if (request.DataFile && request.CsvFile && *request.DataFile != "-" && *request.DataFile == *request.CsvFile)
-    return "the data file and the CSV cannot be the same file ('" + *request.CsvFile + "')";
+  if (request.DataFile)
+    request.DataOutput = request.Files.AddOutput("-o", *request.DataFile);
+  if (request.CsvFile)
+    request.CsvOutput = request.Files.AddOutput("--csv", *request.CsvFile);
 
   const bool csvOnly = args.Has("--decimal") || args.Has("--start") || args.Has("--interval");
   if (csvOnly && !request.CsvFile)
@@ -89,13 +88,18 @@ std::optional<std::string> ReadOutputOptions(const ParsedArgs& args, OutputReque
   return std::nullopt;
 }
 
-Converted ConvertStream(const OutputRequest& request, const LineBuffer& buffer)
+Converted ConvertStream(const OutputRequest& request, std::string_view received)
 {
+  const std::string_view whole = WholeLines(received);
+  LineBuffer buffer;
+  buffer.Append(whole);
+
   // As in the program after start-up: comma and full stop.
   ProgramNumberFormat().DecimalSeparator = ',';
   ProgramNumberFormat().ThousandSeparator = '.';
 
   Converted result;
+  result.CutLineLeftOut = whole.size() < received.size();
   CliTarget target(result.Grid, request.Offset, request.Constant);
   const ModelInfo* model = FindModel(request.Model);
   try {
@@ -108,38 +112,31 @@ Converted ConvertStream(const OutputRequest& request, const LineBuffer& buffer)
   return result;
 }
 
-std::optional<std::string> WriteOutputs(const OutputRequest& request, const CellGrid& grid, int rows)
+std::optional<std::string> WriteOutputs(OutputRequest& request, const CellGrid& grid, int rows)
 {
   const ModelInfo* model = FindModel(request.Model);
   if (!model)
     return "invalid model";
-  // Both texts are made before either file is touched.
-  std::string dataFile;
-  if (request.DataFile) {
-    dataFile = DataFileContents(request.Model, grid);
+  if (request.DataOutput) {
+    std::string dataFile = DataFileContents(request.Model, grid);
     if (rows < model->Samples)
       dataFile = FirstLines(dataFile, rows);
+    request.Files.SetContents(*request.DataOutput, std::move(dataFile));
   }
-  std::string csv;
-  if (request.CsvFile)
-    csv = CsvContents(*model, grid, rows, request.Csv);
-
-  std::string error;
-  if (request.DataFile && !WriteAllAtomically(*request.DataFile, dataFile, error))
-    return error;
-  if (request.CsvFile && !WriteAllAtomically(*request.CsvFile, csv, error))
-    return error;
-  return std::nullopt;
+  if (request.CsvOutput)
+    request.Files.SetContents(*request.CsvOutput, CsvContents(*model, grid, rows, request.Csv));
+  return request.Files.Commit();
 }
 
 std::optional<std::string> CheckRadiationInputs(const OutputRequest& request)
 {
   if (request.Model != kRadiationModel)
     return std::nullopt;
-  LineBuffer one;
-  one.Append("0\r\n0\r\n0\r\n0\r\n"); // one sample whose word is 0
-  const Converted c = ConvertStream(request, one);
-  if (c.Error && c.Error->Sample() == 1)
+  // Two samples through the conversion itself: the words 0 and 1023, the ends
+  // of the logger's 10-bit range, so that a constant too close to 0 (an
+  // overflow) is caught here too and not only after the download.
+  const Converted c = ConvertStream(request, "0\r\n0\r\n0\r\n0\r\n3\r\n2\r\n5\r\n5\r\n");
+  if (c.Error && c.Error->Sample() <= 2)
     return std::string(c.Error->what());
   return std::nullopt;
 }

@@ -8,6 +8,7 @@
 #include "csv.h"
 #include "errors.h"
 #include "linebuffer.h"
+#include "outputset.h"
 
 #include <optional>
 #include <string>
@@ -29,11 +30,16 @@ struct OutputRequest {
   std::optional<std::string> DataFile;
   std::optional<std::string> CsvFile;
   CsvOptions Csv;
+  // Every file of the command: the data file and the CSV, and what the
+  // command adds (its input, the raw file, the port) before Files.Check().
+  OutputSet Files;
+  std::optional<std::size_t> DataOutput;
+  std::optional<std::size_t> CsvOutput;
 };
 
-// Fills everything but Model from the parsed options. The data file goes to
-// standard output when neither -o nor --csv is given. Returns a usage
-// message on a bad combination or value.
+// Fills everything but Model from the parsed options, the data file and CSV
+// in Files among them. The data file goes to standard output when neither -o
+// nor --csv is given. Returns a usage message on a bad combination or value.
 std::optional<std::string> ReadOutputOptions(const ParsedArgs& args, OutputRequest& request);
 
 // A conversion into an empty grid, as the window does it on closing a download.
@@ -41,12 +47,17 @@ struct Converted {
   CellGrid Grid;
   int Rows = 0;                     // rows converted in full, from 1
   std::optional<ConvertError> Error; // where and why it stopped, if it did
+  bool CutLineLeftOut = false;      // the stream ended inside a line (WholeLines)
 };
-Converted ConvertStream(const OutputRequest& request, const LineBuffer& buffer);
+// The received bytes, whole lines only: a last line without its line end is
+// left out, for download and convert alike.
+Converted ConvertStream(const OutputRequest& request, std::string_view received);
 
 // Writes the data file (the first `rows` lines of the model's layout) and the
-// CSV, each replaced in one step. Returns an error message naming the file.
-std::optional<std::string> WriteOutputs(const OutputRequest& request, const CellGrid& grid, int rows);
+// CSV, with whatever else the command put in Files (an output of its own:
+// Files.AddOutput, then Files.SetContents), as one transaction. Returns an
+// error message naming the file.
+std::optional<std::string> WriteOutputs(OutputRequest& request, const CellGrid& grid, int rows);
 
 // Whether the radiation constant and offset can convert a reading at all;
 // the conversion's own message when not. Lets a download fail before it starts.
