@@ -6,6 +6,7 @@
 #include "fileio.h"
 #include "output.h"
 #include "portsetup.h"
+#include "recording.h"
 
 #include "models.h"
 
@@ -32,6 +33,7 @@ void PrintDownloadHelp(std::FILE* to)
     "                             [-o FILE] [--csv FILE [--decimal point|comma]\n"
     "                             [--start TIME --interval DURATION]]\n"
     "                             [--constant K] [--offset O] [--idle S] [--wait S] [-q]\n"
+    "                             [--no-archive]\n"
     "\n"
     "Downloads a Vexa-Logger's memory card: opens the port, sends the model's\n"
     "trigger (\"1\", or \"7\" for the seven-channel models) and collects the lines\n"
@@ -55,12 +57,15 @@ void PrintDownloadHelp(std::FILE* to)
     "  --wait S       seconds to wait for the first byte after the trigger;\n"
     "                 default 60, 0 waits for ever\n"
     "  -q, --quiet    no progress on standard error\n"
+    "  --no-archive   leave this download out of the archive of downloads\n"
     "  -h, --help     this text\n"
     "\n"
     "Progress goes to standard error: lines received against a full card, or one\n"
     "line per tenth of the card when standard error is not a terminal.\n"
     "Outputs are written whole or not at all; the raw file is written as data\n"
     "arrives, so a pulled cable or Ctrl-C keeps everything received.\n"
+    "Every download is also kept in the archive of downloads as it arrives\n"
+    "(see 'dedizivi-cli archive --help').\n"
     "\n"
     "Exit status: 0 full card downloaded and converted; 1 failure (port, stored\n"
     "settings, conversion, writing); 2 usage error; 3 the download ended short\n"
@@ -71,7 +76,7 @@ void PrintDownloadHelp(std::FILE* to)
 
 constexpr OptionSpec kDownloadOptions[] = {
   {"--model", true, {}}, {"--port", true, {}}, {"--baud", true, {}}, {"--raw", true, {}},
-  {"--idle", true, {}},  {"--wait", true, {}}, {"--quiet", false, "-q"},
+  {"--idle", true, {}},  {"--wait", true, {}}, {"--quiet", false, "-q"}, {"--no-archive", false, {}},
 };
 
 int Usage(const std::string& message)
@@ -182,6 +187,9 @@ public:
     return m_end;
   }
 
+  // Where every received byte is also kept, when archiving.
+  ArchiveRecorder* Recorder = nullptr;
+
   const LineBuffer& Buffer() const { return m_buffer; }
   const std::string& Failure() const { return m_failure; }
   std::size_t Bytes() const { return m_buffer.Text().size(); }
@@ -224,6 +232,8 @@ private:
   {
     if (text.empty())
       return;
+    if (Recorder)
+      Recorder->Append(text);
     if (m_raw.IsOpen()) {
       std::string error;
       if (!m_raw.Append(text, error)) {
@@ -408,6 +418,8 @@ int RunDownloadCommand(const std::vector<std::string_view>& argv)
     raw.Finish(error);
     return Fail("cannot open port '" + port.Port() + "': " + PortErrorText(e));
   }
+  const auto recording = args.Has("--no-archive") ? nullptr : StartRecording("download", port, request.Model);
+  download.Recorder = recording.get();
   try {
     port.WriteText(std::string(1, model.Trigger));
   } catch (const EComPort& e) {
@@ -420,6 +432,12 @@ int RunDownloadCommand(const std::vector<std::string_view>& argv)
                  port.Port().c_str());
 
   const End end = download.Run(app, g_signalPipe[0]);
+  FinishRecording(recording.get(), request,
+                  end == End::FullCard                     ? EndReason::FullCard
+                  : end == End::Idle || end == End::NoData ? EndReason::Idle
+                  : end == End::HungUp                     ? EndReason::LineLost
+                  : end == End::Interrupted                ? EndReason::Closed
+                                                           : EndReason::Quit);
   std::signal(SIGINT, SIG_DFL);
   std::signal(SIGTERM, SIG_DFL);
 
