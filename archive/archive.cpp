@@ -16,6 +16,7 @@
 #include <random>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace dz {
@@ -127,6 +128,21 @@ std::string MoveAside(const std::string& path)
   throw ArchiveError("cannot move the unreadable archive '" + path + "' aside");
 }
 
+// A file that does not begin as every SQLite database does is refused before
+// SQLite opens it: SQLite would treat a journal beside it as its own.
+void CheckHeader(const std::string& path)
+{
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0)
+    return; // missing, or unreadable: SQLite says which
+  static const char kMagic[16] = "SQLite format 3";
+  char head[16] = {};
+  const ssize_t n = ::read(fd, head, sizeof head);
+  ::close(fd);
+  if (n > 0 && (n < 16 || std::memcmp(head, kMagic, 16) != 0))
+    throw Unreadable{"not a SQLite database"};
+}
+
 bool IsUnreadableCode(int code)
 {
   return code == SQLITE_NOTADB || code == SQLITE_CORRUPT;
@@ -152,6 +168,25 @@ int CheckArchive(SqliteDb& db, const std::string& path)
     throw ArchiveError("the archive '" + path + "' was made by a newer version of DEDIZIVI (schema " +
                        std::to_string(version) + ")");
   return static_cast<int>(version);
+}
+
+// Switching the journal takes the file for itself and does not wait for the
+// busy timeout: two programs creating the archive at once retry until one of
+// them has switched it.
+void UseWriteAheadLog(SqliteDb& db)
+{
+  for (int waited = 0;; waited += 20) {
+    try {
+      // Where the file system cannot have one, SQLite keeps the old journal.
+      if (db.QueryText("PRAGMA journal_mode") != "wal")
+        db.QueryText("PRAGMA journal_mode = WAL");
+      return;
+    } catch (const SqliteError& e) {
+      if (e.Code() != SQLITE_BUSY || waited >= kBusyTimeoutMs)
+        throw;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
 }
 
 void Upgrade(SqliteDb& db, int version)
@@ -285,11 +320,11 @@ std::unique_ptr<Archive> Archive::OpenForWriting(const std::string& path, std::v
     struct stat before {};
     const bool existed = ::stat(path.c_str(), &before) == 0;
     try {
+      CheckHeader(path);
       auto db = std::make_unique<SqliteDb>(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
       db->SetBusyTimeout(kBusyTimeoutMs);
       const int version = CheckArchive(*db, path);
-      if (db->QueryText("PRAGMA journal_mode") != "wal")
-        db->QueryText("PRAGMA journal_mode = WAL");
+      UseWriteAheadLog(*db);
       // Each batch reaches the disk when committed: a power cut loses at most the last one.
       db->Exec("PRAGMA synchronous = FULL");
       Upgrade(*db, version);
@@ -311,6 +346,7 @@ std::unique_ptr<Archive> Archive::OpenExisting(const std::string& path)
   if (::access(path.c_str(), F_OK) != 0)
     return nullptr;
   try {
+    CheckHeader(path);
     std::unique_ptr<SqliteDb> db;
     try {
       db = std::make_unique<SqliteDb>(path, SQLITE_OPEN_READWRITE);

@@ -94,10 +94,11 @@ void ArchiveRecorder::Run()
       Tell(n);
   };
 
-  if (m_start.Erase) {
-    begin();
+  // The entry exists from the start, so that a download listed while it
+  // runs is seen as running.
+  begin();
+  if (m_start.Erase)
     return;
-  }
   for (;;) {
     std::string batch;
     bool finishing = false;
