@@ -142,7 +142,7 @@ ArchiveWindow::ArchiveWindow(TForm1& form) : QDialog(&form, Qt::Window), m_form(
   bg.setColor(QPalette::Window, QColor(192, 192, 192)); // silver, as the main window
   setPalette(bg);
   setFont(AppFont(QStringLiteral("MS Sans Serif"), 13));
-  resize(760, 460);
+  resize(820, 460);
 
   m_entries = new ArchiveListModel(this);
   m_list = new QTableView(this);
@@ -154,9 +154,10 @@ ArchiveWindow::ArchiveWindow(TForm1& form) : QDialog(&form, Qt::Window), m_form(
   m_list->setAlternatingRowColors(true);
   m_list->verticalHeader()->hide();
   m_list->verticalHeader()->setDefaultSectionSize(20);
-  m_list->horizontalHeader()->setStretchLastSection(true);
+  // The model's name takes what room there is; the rest keep their width.
+  m_list->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
   m_list->setFont(AppFont(QStringLiteral("Arial"), 13));
-  for (const auto [column, width] : {std::pair{0, 140}, {1, 250}, {2, 55}, {3, 65}, {4, 130}})
+  for (const auto [column, width] : {std::pair{0, 140}, {2, 55}, {3, 65}, {4, 120}, {5, 160}})
     m_list->setColumnWidth(column, width);
   connect(m_list, &QTableView::doubleClicked, this, [this] { OpenClick(); });
   connect(m_list->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] { SelectionChanged(); });
