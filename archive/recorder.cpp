@@ -99,10 +99,13 @@ void ArchiveRecorder::Run()
   begin();
   if (m_start.Erase)
     return;
+  // Two buffers change places at each batch, so that Append, in the receive
+  // handler, finds room already made and copies without allocating.
+  std::string batch;
   for (;;) {
-    std::string batch;
     bool finishing = false;
     DownloadEnd end;
+    batch.clear();
     {
       std::unique_lock guard(m_mutex);
       m_wake.wait_for(guard, kBatchInterval, [this] { return m_finished; });
@@ -128,6 +131,7 @@ void ArchiveRecorder::Run()
       // Kept for the next try, ahead of what came since.
       const std::lock_guard guard(m_mutex);
       m_pending.insert(0, batch);
+      batch.clear();
     }
     if (finishing) {
       if (id != 0) {

@@ -170,6 +170,8 @@ private slots:
     QTest::keyClick(w->List(), Qt::Key_Return);
 
     QVERIFY(!w->isVisible());
+    // Coming back to the main window from this one keeps what opening showed.
+    QVERIFY(QTest::qWaitForWindowActive(Form1));
     QCOMPARE(Form1->RichEdit1.Text(), card);
     QCOMPARE(Form1->ComboBox1->currentIndex(), 0);
     QCOMPARE(Form1->Label7->text(), title);
