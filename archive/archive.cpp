@@ -189,12 +189,18 @@ void UseWriteAheadLog(SqliteDb& db)
   }
 }
 
+// A new file first: deletes give space back. SQLite takes this only before
+// anything is written, the journal's header included.
+void PrepareNewFile(SqliteDb& db, int version)
+{
+  if (version == 0)
+    db.Exec("PRAGMA auto_vacuum = INCREMENTAL");
+}
+
 void Upgrade(SqliteDb& db, int version)
 {
   if (version == kSchemaVersion)
     return;
-  if (version == 0) // only before the first table: lets deletes give space back
-    db.Exec("PRAGMA auto_vacuum = INCREMENTAL");
   SqliteTransaction t(db);
   // Another program may have done it while this one waited for the lock.
   for (int v = static_cast<int>(db.QueryInt("PRAGMA user_version")); v < kSchemaVersion; ++v)
@@ -324,6 +330,7 @@ std::unique_ptr<Archive> Archive::OpenForWriting(const std::string& path, std::v
       auto db = std::make_unique<SqliteDb>(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
       db->SetBusyTimeout(kBusyTimeoutMs);
       const int version = CheckArchive(*db, path);
+      PrepareNewFile(*db, version);
       UseWriteAheadLog(*db);
       // Each batch reaches the disk when committed: a power cut loses at most the last one.
       db->Exec("PRAGMA synchronous = FULL");
@@ -354,7 +361,9 @@ std::unique_ptr<Archive> Archive::OpenExisting(const std::string& path)
       db = std::make_unique<SqliteDb>(path, SQLITE_OPEN_READONLY);
     }
     db->SetBusyTimeout(kBusyTimeoutMs);
-    Upgrade(*db, CheckArchive(*db, path));
+    const int version = CheckArchive(*db, path);
+    PrepareNewFile(*db, version);
+    Upgrade(*db, version);
     return std::unique_ptr<Archive>(new Archive(path, std::move(db)));
   } catch (const Unreadable& u) {
     throw ArchiveError("the archive '" + path + "' is not readable (" + u.Detail + ")");

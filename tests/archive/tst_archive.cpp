@@ -132,6 +132,7 @@ private slots:
     SqliteDb sql(path, SQLITE_OPEN_READONLY);
     QCOMPARE(sql.QueryText("PRAGMA journal_mode"), std::string("wal"));
     QCOMPARE(sql.QueryInt("PRAGMA user_version"), 1);
+    QCOMPARE(sql.QueryInt("PRAGMA auto_vacuum"), 2); // incremental: deletes give space back
   }
 
   // A download whose lock no program holds was left by a program that died:
