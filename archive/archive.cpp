@@ -403,6 +403,8 @@ std::vector<ArchivedDownload> Archive::List()
   try {
     SqliteStatement s(m_db->Handle(), (std::string(kColumns) + " ORDER BY started_ms DESC, id DESC").c_str());
     std::vector<ArchivedDownload> list;
+    // Entries are large: growing the list step by step would move them over and over.
+    list.reserve(static_cast<std::size_t>(m_db->QueryInt("SELECT count(*) FROM downloads")));
     while (s.Step()) {
       ArchivedDownload d;
       d.Id = s.Int(0);
