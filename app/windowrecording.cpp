@@ -51,7 +51,7 @@ void WindowRecording::End(std::unique_ptr<ArchiveRecorder> recorder)
 
 void WindowRecording::Opened()
 {
-  End(std::move(m_recorder));
+  Closed(); // one not closed through the handler still ends, not lingers
   m_recorder = std::make_unique<ArchiveRecorder>(
     Archive::DefaultPath(), DescribeDownload(*m_form.ComPort, Source::Window, m_form.ComboBox1->currentIndex()), Tell);
 }
