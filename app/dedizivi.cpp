@@ -9,6 +9,9 @@
 #include "models.h"
 #include "comsetup.h"
 #include "uikit.h"
+#include "windowrecording.h"
+
+#include "archivewindow.h"
 
 #include "chartdialogs.h"
 #include "chartform.h"
@@ -76,10 +79,13 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
   ComPort->OnRxChar = [this](TCustomComPort* s, int count) { ComPortRxChar(s, count); };
   // A device that disappears mid-download (cable pulled) is reported once; what
   // arrived stays in the buffer and closing the download converts it.
-  ComPort->OnError = [](TCustomComPort*, TComErrors errors) {
-    if (errors.Contains(ceIO))
+  ComPort->OnError = [this](TCustomComPort*, TComErrors errors) {
+    if (errors.Contains(ceIO)) {
+      m_recording->LineLost();
       dz::ShowErrorBox(QString::fromStdString(EComPort(ekRead, EIO).what()));
+    }
   };
+  m_recording = std::make_unique<dz::WindowRecording>(*this);
 
   m_export = std::make_unique<dz::DataFileExport>(this);
 
@@ -312,6 +318,8 @@ void TForm1::BuildMenu()
   cerrartodo1 = item(archivos, "&Guardar config de puerto", "cerrartodo1", [this] { cerrartodo1Click(); });
   Guardardatos1 = item(archivos, "Guardar &datos descargados", "Guardardatos1", [this] { Guardardatos1Click(); });
   Imprimir1 = item(archivos, "&Imprimir datos", "Imprimir1", [this] { Imprimir1Click(); });
+  Descargasanteriores1 = item(archivos, "Descargas a&nteriores", "Descargasanteriores1",
+                              [this] { Descargasanteriores1Click(); });
   archivos->addSeparator()->setObjectName(QStringLiteral("N2"));
   Salir1 = item(archivos, "&Salir", "Salir1", [this] { Salir1Click(); });
 
@@ -453,6 +461,7 @@ void TForm1::ComPortOpen(TCustomComPort*)
 {
   if (MutePortEvents)
     return;
+  m_recording->Opened();
   // A new download starts from an empty buffer: appending it to the previous
   // one would convert the old logger's readings again as if they were new.
   RichEdit1.Clear();
@@ -491,6 +500,7 @@ void TForm1::ComPortRxChar(TCustomComPort*, int Count)
     if (more) {
       more = ComPort->ReadText(text, Count) > 0;
       RichEdit1.Append(text);
+      m_recording->Received(text);
     }
     position = NextStep(position, ProgressBar1->minimum(), ProgressBar1->maximum());
   }
@@ -505,6 +515,12 @@ void TForm1::ComPortClose(TCustomComPort*)
     return;
   Button_open->setText(QStringLiteral("Abrir descarga"));
   Label4->clear();
+  m_recording->Closed();
+  ConvertSelection();
+}
+
+void TForm1::ConvertSelection()
+{
   switch (ComboBox1->currentIndex()) {
   case 0: DOSCANALESLM35(); break;
   case 1: DOSCANALESNTC(); break;
@@ -655,6 +671,13 @@ void TForm1::Imprimir1Click()
   case 8: PR1CHLM35(); break;
   default: break;
   }
+}
+
+void TForm1::Descargasanteriores1Click()
+{
+  if (!m_archiveWindow)
+    m_archiveWindow = new dz::ArchiveWindow(*this);
+  dz::ShowForm(m_archiveWindow);
 }
 
 void TForm1::PrintModel(int model)

@@ -23,8 +23,10 @@ class TComPort;
 class TCustomComPort;
 
 namespace dz {
+class ArchiveWindow;
 class DataFileExport;
 class GridModel;
+class WindowRecording;
 }
 
 // The main window: download cycle, model selector, data grid, menu and hover help.
@@ -68,6 +70,7 @@ public:
   QAction* cerrartodo1 = nullptr;
   QAction* Guardardatos1 = nullptr;
   QAction* Imprimir1 = nullptr;
+  QAction* Descargasanteriores1 = nullptr;
   QAction* Salir1 = nullptr;
   QAction* Imgenes1 = nullptr;
   QAction* Usodelprograma1 = nullptr;
@@ -115,6 +118,7 @@ public:
   void cerrartodo1Click();
   void Guardardatos1Click();
   void Imprimir1Click();
+  void Descargasanteriores1Click();
   void Salir1Click();
   void Acercadeesteprograma1Click();
 
@@ -131,6 +135,11 @@ public:
 
   // Keeps Button_open and Label4 in step with the port after a muted open/close.
   void ShowPortState();
+
+  // The archive of downloads: what the port handlers record, and converting
+  // the buffer with the routine of the selected model, as closing does.
+  dz::WindowRecording& Recording() { return *m_recording; }
+  void ConvertSelection();
 
 protected:
   bool eventFilter(QObject* watched, QEvent* e) override;
@@ -157,6 +166,8 @@ private:
   dz::CellGrid m_grid;
   dz::GridModel* m_gridModel = nullptr;
   std::unique_ptr<dz::DataFileExport> m_export;
+  std::unique_ptr<dz::WindowRecording> m_recording;
+  dz::ArchiveWindow* m_archiveWindow = nullptr;
   bool m_destroying = false;
   // The last of the program's windows that was active (message boxes and other
   // applications do not count); the main window's activation handler runs only

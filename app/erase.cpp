@@ -4,6 +4,7 @@
 #include "dedizivi.h"
 #include "forms.h"
 #include "uikit.h"
+#include "windowrecording.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -60,6 +61,7 @@ void TForm17::BitBtn1Click()
   Form1->MutePortEvents = true;
   Form1->ComPort->OpenPort();
   Form1->ComPort->WriteText("9");
+  Form1->Recording().EraseSent();
   Form1->ComPort->ClosePort();
   Form1->MutePortEvents = false;
   // An erase during an open download leaves the port closed: the button must

@@ -2,6 +2,7 @@
 DZ_PACKAGES=(
   cmake ninja-build g++ pkg-config dpkg-dev file
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev libxkbcommon-dev libqt6gui6 libjpeg62-turbo-dev
+  libsqlite3-dev
   fonts-liberation fonts-dejavu-core
 )
 DZ_TEST_PACKAGES=(

@@ -12,6 +12,7 @@
 #include "testsupport.h"
 
 #include "../serial/ptypair.h"
+#include "archive.h"
 #include "comport.h"
 
 #include <QLabel>
@@ -52,6 +53,13 @@ class TestDisconnect : public QObject {
     return f.fileName();
   }
 
+  static std::optional<dz::ArchivedDownload> Newest()
+  {
+    const auto archive = dz::Archive::OpenExisting(dz::Archive::DefaultPath());
+    const auto list = archive ? archive->List() : std::vector<dz::ArchivedDownload>();
+    return list.empty() ? std::nullopt : std::optional(list.front());
+  }
+
   // A full download of a fresh card: the window works as before.
   void DownloadStillWorks()
   {
@@ -75,6 +83,7 @@ private slots:
   void initTestCase()
   {
     QVERIFY(m_dir.isValid());
+    qputenv("XDG_DATA_HOME", m_dir.filePath("data").toLocal8Bit());
     QVERIFY(dztest::StartProgram());
   }
 
@@ -132,6 +141,11 @@ private slots:
     QVERIFY(Form1->ProgressBar2->value() >= complete && Form1->ProgressBar2->value() <= complete + 1);
     QCOMPARE(Cell(1, Form1->ProgressBar2->value() + 1), QString());
     QCOMPARE(Cell(0, 1024), QStringLiteral("1024"));
+    // The archive keeps the same bytes and says how the download ended.
+    std::optional<dz::ArchivedDownload> kept;
+    QTRY_VERIFY_WITH_TIMEOUT((kept = Newest()) && kept->End != dz::EndReason::Running, 20000);
+    QCOMPARE(kept->End, dz::EndReason::LineLost);
+    QCOMPARE(dz::Archive::OpenExisting(dz::Archive::DefaultPath())->Raw(kept->Id), got);
 
     DownloadStillWorks();
     QCOMPARE(boxes.Texts.size(), 2);

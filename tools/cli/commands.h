@@ -24,6 +24,7 @@ struct Command {
 };
 
 // Each subcommand lives in its own file and is listed in main.cpp.
+int RunArchiveCommand(const std::vector<std::string_view>& args);
 int RunConvertCommand(const std::vector<std::string_view>& args);
 int RunDownloadCommand(const std::vector<std::string_view>& args);
 int RunEraseCommand(const std::vector<std::string_view>& args);

@@ -4,8 +4,10 @@
 
 #include "commands.h"
 #include "fileio.h"
+#include "linebuffer.h"
 #include "output.h"
 #include "portsetup.h"
+#include "recording.h"
 
 #include "models.h"
 
@@ -32,6 +34,7 @@ void PrintDownloadHelp(std::FILE* to)
     "                             [-o FILE] [--csv FILE [--decimal point|comma]\n"
     "                             [--start TIME --interval DURATION]]\n"
     "                             [--constant K] [--offset O] [--idle S] [--wait S] [-q]\n"
+    "                             [--no-archive]\n"
     "\n"
     "Downloads a Vexa-Logger's memory card: opens the port, sends the model's\n"
     "trigger (\"1\", or \"7\" for the seven-channel models) and collects the lines\n"
@@ -59,6 +62,7 @@ void PrintDownloadHelp(std::FILE* to)
     "  --wait S       seconds to wait for the first byte after the trigger;\n"
     "                 default 60, 0 waits for ever\n"
     "  -q, --quiet    no progress on standard error\n"
+    "  --no-archive   leave this download out of the archive of downloads\n"
     "  -h, --help     this text\n"
     "\n"
     "Progress goes to standard error: lines received against a full card, or one\n"
@@ -68,6 +72,8 @@ void PrintDownloadHelp(std::FILE* to)
     "with no whole sample they are left as they were (see 'dedizivi-cli --help').\n"
     "The raw file is written as data arrives, so a pulled cable or Ctrl-C keeps\n"
     "everything received.\n"
+    "Every download is also kept in the archive of downloads as it arrives\n"
+    "(see 'dedizivi-cli archive --help').\n"
     "\n"
     "Exit status: 0 full card downloaded and converted; 1 failure (port, stored\n"
     "settings, conversion, writing, data that can be no card); 2 usage error; 3\n"
@@ -78,7 +84,7 @@ void PrintDownloadHelp(std::FILE* to)
 
 constexpr OptionSpec kDownloadOptions[] = {
   {"--model", true, {}}, {"--port", true, {}}, {"--baud", true, {}}, {"--raw", true, {}},
-  {"--idle", true, {}},  {"--wait", true, {}}, {"--quiet", false, "-q"},
+  {"--idle", true, {}},  {"--wait", true, {}}, {"--quiet", false, "-q"}, {"--no-archive", false, {}},
 };
 
 int Usage(const std::string& message)
@@ -189,6 +195,9 @@ public:
     return m_end;
   }
 
+  // Where every received byte is also kept, when archiving.
+  ArchiveRecorder* Recorder = nullptr;
+
   const LineBuffer& Buffer() const { return m_buffer; }
   const std::string& Failure() const { return m_failure; }
   const std::string& Overflow() const { return m_overflow; }
@@ -232,6 +241,8 @@ private:
       StopIfNoCard();
       return;
     }
+    if (Recorder)
+      Recorder->Append(text);
     if (m_raw.IsOpen()) {
       std::string error;
       if (!m_raw.Append(text, error)) {
@@ -452,6 +463,8 @@ int RunDownloadCommand(const std::vector<std::string_view>& argv)
     raw.Finish(error);
     return Fail("cannot open port '" + port.Port() + "': " + PortErrorText(e));
   }
+  const auto recording = args.Has("--no-archive") ? nullptr : StartRecording("download", port, request.Model);
+  download.Recorder = recording.get();
   try {
     port.WriteText(std::string(1, model.Trigger));
   } catch (const EComPort& e) {
@@ -464,6 +477,12 @@ int RunDownloadCommand(const std::vector<std::string_view>& argv)
                  port.Port().c_str());
 
   const End end = download.Run(app, g_signalPipe[0]);
+  FinishRecording(recording.get(), request,
+                  end == End::FullCard                     ? EndReason::FullCard
+                  : end == End::Idle || end == End::NoData ? EndReason::Idle
+                  : end == End::HungUp                     ? EndReason::LineLost
+                  : end == End::Interrupted                ? EndReason::Closed
+                                                           : EndReason::Quit);
   std::signal(SIGINT, SIG_DFL);
   std::signal(SIGTERM, SIG_DFL);
 

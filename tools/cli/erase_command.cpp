@@ -3,6 +3,7 @@
 
 #include "commands.h"
 #include "portsetup.h"
+#include "recording.h"
 
 #include "args.h"
 
@@ -31,7 +32,9 @@ void PrintEraseHelp(std::FILE* to)
     "  -h, --help     this text\n"
     "\n"
     "Exit status: 0 the command was sent; 1 the port failed; 2 usage error, or\n"
-    "not confirmed.\n");
+    "not confirmed.\n"
+    "\n"
+    "The erase is noted in the archive of downloads (see 'dedizivi-cli archive').\n");
 }
 
 constexpr OptionSpec kEraseOptions[] = {
@@ -109,6 +112,7 @@ int RunEraseCommand(const std::vector<std::string_view>& argv)
     return kExitFailed;
   }
   port.ClosePort();
+  RecordErase("erase", port);
   std::fprintf(stderr, "erase command sent to %s: the logger erases its card now (only if it was downloaded before)\n",
                port.Port().c_str());
   return kExitOk;

@@ -16,6 +16,7 @@ constexpr std::array kCommands{
   Command{"download", "download a logger's card, keep the raw bytes, convert", dz::cli::RunDownloadCommand},
   Command{"erase", "send the logger the command that erases its card", dz::cli::RunEraseCommand},
   Command{"convert", "convert a raw logger download into the data file or a CSV", dz::cli::RunConvertCommand},
+  Command{"archive", "list, export, delete or prune the archived downloads", dz::cli::RunArchiveCommand},
 };
 
 void PrintHelp(std::FILE* to)

@@ -1,36 +1,11 @@
 #include "output.h"
 
-#include "conversion.h"
 #include "datafile.h"
 #include "models.h"
-#include "numberformat.h"
-
-#include <memory>
 
 namespace dz::cli {
 
 namespace {
-
-// Binds the conversion loop to an empty grid and the two radiation texts.
-class CliTarget final : public ConversionTarget {
-public:
-  CliTarget(CellGrid& grid, std::string offset, std::string constant)
-    : m_grid(grid), m_offset(std::move(offset)), m_constant(std::move(constant))
-  {
-  }
-  CellGrid& Grid() override { return m_grid; }
-  void SetTitle(const std::string&) override {}
-  void ProgressReset(int) override {}
-  void ProgressStep() override {}
-  void HideRadiationPanel() override {}
-  std::string RadiationOffsetText() override { return m_offset; }
-  std::string RadiationConstantText() override { return m_constant; }
-
-private:
-  CellGrid& m_grid;
-  std::string m_offset;
-  std::string m_constant;
-};
 
 // The first `rows` lines of a data file (each ends with CR LF).
 std::string FirstLines(const std::string& contents, int rows)
@@ -90,26 +65,7 @@ std::optional<std::string> ReadOutputOptions(const ParsedArgs& args, OutputReque
 
 Converted ConvertStream(const OutputRequest& request, std::string_view received)
 {
-  const std::string_view whole = WholeLines(received);
-  LineBuffer buffer;
-  buffer.Append(whole);
-
-  // As in the program after start-up: comma and full stop.
-  ProgramNumberFormat().DecimalSeparator = ',';
-  ProgramNumberFormat().ThousandSeparator = '.';
-
-  Converted result;
-  result.CutLineLeftOut = whole.size() < received.size();
-  CliTarget target(result.Grid, request.Offset, request.Constant);
-  const ModelInfo* model = FindModel(request.Model);
-  try {
-    RunConversion(request.Model, buffer, target);
-    result.Rows = model ? model->Samples : 0;
-  } catch (const ConvertError& e) {
-    result.Error = e;
-    result.Rows = e.Sample() > 0 ? e.Sample() - 1 : 0;
-  }
-  return result;
+  return dz::ConvertStream(request.Model, request.Constant, request.Offset, received);
 }
 
 std::optional<std::string> WriteOutputs(OutputRequest& request, const CellGrid& grid, int rows)

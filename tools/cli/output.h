@@ -6,9 +6,8 @@
 #include "args.h"
 #include "cellgrid.h"
 #include "csv.h"
-#include "errors.h"
-#include "linebuffer.h"
 #include "outputset.h"
+#include "streamconvert.h"
 
 #include <optional>
 #include <string>
@@ -42,13 +41,6 @@ struct OutputRequest {
 // nor --csv is given. Returns a usage message on a bad combination or value.
 std::optional<std::string> ReadOutputOptions(const ParsedArgs& args, OutputRequest& request);
 
-// A conversion into an empty grid, as the window does it on closing a download.
-struct Converted {
-  CellGrid Grid;
-  int Rows = 0;                     // rows converted in full, from 1
-  std::optional<ConvertError> Error; // where and why it stopped, if it did
-  bool CutLineLeftOut = false;      // the stream ended inside a line (WholeLines)
-};
 // The received bytes, whole lines only: a last line without its line end is
 // left out, for download and convert alike.
 Converted ConvertStream(const OutputRequest& request, std::string_view received);

@@ -7,6 +7,7 @@
 
 #include "args.h"
 #include "portlist.h"
+#include "stablename.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -84,17 +85,6 @@ std::vector<std::string> ListDir(const std::string& dir)
   }
   std::sort(names.begin(), names.end());
   return names;
-}
-
-// Links under /dev/serial/by-id that lead to the device.
-std::vector<std::string> StableNames(const std::string& device)
-{
-  std::vector<std::string> found;
-  const std::string dir = "/dev/serial/by-id";
-  for (const std::string& name : ListDir(dir))
-    if (RealPath(dir + "/" + name) == device)
-      found.push_back(dir + "/" + name);
-  return found;
 }
 
 // The USB device above a tty in sysfs: the first parent with a vendor id.
@@ -262,7 +252,7 @@ int RunPortsCommand(const std::vector<std::string_view>& argv)
     if (!device.empty() && device != name)
       std::printf("  device:     %s\n", device.c_str());
     const std::string target = device.empty() ? name : device;
-    const auto stable = StableNames(target);
+    const auto stable = dz::StableNames(target);
     std::printf("  by-id:      %s\n", stable.empty() ? "-" : stable.front().c_str());
     for (std::size_t i = 1; i < stable.size(); ++i)
       std::printf("              %s\n", stable[i].c_str());

@@ -5,7 +5,7 @@
 #include <charconv>
 #include <limits>
 
-namespace dz::cli {
+namespace dz {
 
 std::optional<DecimalStyle> ParseDecimalStyle(std::string_view text)
 {
@@ -111,4 +111,4 @@ std::string CsvContents(const ModelInfo& model, const CellGrid& grid, int rows, 
   return out;
 }
 
-} // namespace dz::cli
+} // namespace dz

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-namespace dz::cli {
+namespace dz {
 
 enum class DecimalStyle {
   Point, // "23.4" in ","-separated fields: what most tools read
@@ -53,4 +53,4 @@ std::string SampleTime(const TimeStamps& times, int sample);
 // turned into a point for DecimalStyle::Point.
 std::string CsvContents(const ModelInfo& model, const CellGrid& grid, int rows, const CsvOptions& options);
 
-} // namespace dz::cli
+} // namespace dz

@@ -1,0 +1,60 @@
+#include "streamconvert.h"
+
+#include "conversion.h"
+#include "linebuffer.h"
+#include "models.h"
+#include "numberformat.h"
+
+namespace dz {
+
+namespace {
+
+// Binds the conversion loop to an empty grid and the two radiation texts.
+class StreamTarget final : public ConversionTarget {
+public:
+  StreamTarget(CellGrid& grid, std::string offset, std::string constant)
+    : m_grid(grid), m_offset(std::move(offset)), m_constant(std::move(constant))
+  {
+  }
+  CellGrid& Grid() override { return m_grid; }
+  void SetTitle(const std::string&) override {}
+  void ProgressReset(int) override {}
+  void ProgressStep() override {}
+  void HideRadiationPanel() override {}
+  std::string RadiationOffsetText() override { return m_offset; }
+  std::string RadiationConstantText() override { return m_constant; }
+
+private:
+  CellGrid& m_grid;
+  std::string m_offset;
+  std::string m_constant;
+};
+
+} // namespace
+
+Converted ConvertStream(int model, const std::string& constant, const std::string& offset,
+                        std::string_view received)
+{
+  const std::string_view whole = WholeLines(received);
+  LineBuffer buffer;
+  buffer.Append(whole);
+
+  // As in the program after start-up: comma and full stop.
+  ProgramNumberFormat().DecimalSeparator = ',';
+  ProgramNumberFormat().ThousandSeparator = '.';
+
+  Converted result;
+  result.CutLineLeftOut = whole.size() < received.size();
+  StreamTarget target(result.Grid, offset, constant);
+  const ModelInfo* info = FindModel(model);
+  try {
+    RunConversion(model, buffer, target);
+    result.Rows = info ? info->Samples : 0;
+  } catch (const ConvertError& e) {
+    result.Error = e;
+    result.Rows = e.Sample() > 0 ? e.Sample() - 1 : 0;
+  }
+  return result;
+}
+
+} // namespace dz

@@ -1,0 +1,324 @@
+// The main window's downloads in the archive, offscreen against the logger
+// simulator: what a download and an erase leave there, "Descargas
+// anteriores" reopening a download as closing it did, its exports and
+// delete, and an archive that cannot be written.
+
+#include "archive.h"
+#include "archivewindow.h"
+#include "recorder.h"
+#include "card.h"
+#include "comport.h"
+#include "datafile.h"
+#include "dedizivi.h"
+#include "erase.h"
+#include "errorbox.h"
+#include "forms.h"
+#include "mainwindowsupport.h"
+#include "testsupport.h"
+
+#include "../output/outputtestkit.h"
+#include "../serial/ptypair.h"
+
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+
+using dztest::MessageBoxWatcher;
+using dztest::OnModal;
+using dztest::Simulator;
+
+namespace {
+
+QByteArray ReadFile(const QString& path)
+{
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+// Answers the next file dialog with a name, as a user types it.
+std::unique_ptr<OnModal<QFileDialog>> TypeName(const QString& path)
+{
+  return std::make_unique<OnModal<QFileDialog>>([path](QFileDialog* d) {
+    d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(path);
+    QMetaObject::invokeMethod(d, "accept");
+  });
+}
+
+std::vector<dz::ArchivedDownload> Archived()
+{
+  const auto archive = dz::Archive::OpenExisting(dz::Archive::DefaultPath());
+  return archive ? archive->List() : std::vector<dz::ArchivedDownload>();
+}
+
+} // namespace
+
+class TestArchiveWindow : public QObject {
+  Q_OBJECT
+
+  QTemporaryDir m_dir;
+
+  QString StreamFile(const QString& name, const std::string& bytes)
+  {
+    QFile f(m_dir.filePath(name));
+    if (!f.open(QIODevice::WriteOnly))
+      return {};
+    f.write(bytes.data(), qint64(bytes.size()));
+    return f.fileName();
+  }
+
+  // A whole download of the card through the window, closed by the user;
+  // `beforeClosing` runs while it is open.
+  void Download(const std::string& card, int model, const std::function<void()>& beforeClosing = {})
+  {
+    Simulator sim;
+    const QString port = sim.Start({"--stream", StreamFile("card.stream", card), "--fast"});
+    QVERIFY(!port.isEmpty());
+    Form1->ComPort->SetPort(port.toStdString());
+    Form1->ComboBox1->setCurrentIndex(model);
+    QTest::mouseClick(Form1->Button_open, Qt::LeftButton);
+    QVERIFY(Form1->ComPort->Connected());
+    QTRY_COMPARE_WITH_TIMEOUT(Form1->RichEdit1.Text().size(), card.size(), 30000);
+    if (beforeClosing)
+      beforeClosing();
+    QTest::mouseClick(Form1->Button_open, Qt::LeftButton);
+    QVERIFY(!Form1->ComPort->Connected());
+  }
+
+  // The newest entry, once its program has ended it.
+  static dz::ArchivedDownload Newest()
+  {
+    std::vector<dz::ArchivedDownload> list;
+    QTest::qWaitFor([&] { return !(list = Archived()).empty() && list[0].End != dz::EndReason::Running; }, 20000);
+    return list.empty() ? dz::ArchivedDownload{} : list[0];
+  }
+
+  static dz::ArchiveWindow* ShowArchiveWindow()
+  {
+    Form1->Descargasanteriores1->trigger();
+    auto* w = static_cast<dz::ArchiveWindow*>(Form1->findChild<QDialog*>(QStringLiteral("DescargasAnteriores")));
+    return w && w->isVisible() ? w : nullptr;
+  }
+
+  static std::string GridFile(int model)
+  {
+    const dz::GridSource& source = *Form1;
+    return dz::DataFileContents(model, source.Grid());
+  }
+
+private slots:
+  void initTestCase()
+  {
+    QVERIFY(m_dir.isValid());
+    QVERIFY(dztest::StartProgram());
+  }
+  void cleanupTestCase() { dz::DestroyProgramWindows(); }
+  void init()
+  {
+    const QString data = m_dir.filePath(QString::fromLatin1(QTest::currentTestFunction()));
+    QVERIFY(QDir().mkpath(data));
+    qputenv("XDG_DATA_HOME", data.toLocal8Bit());
+    Form1->BitBtn2Click(); // Limpiar
+    Form1->ComboBox1->setCurrentIndex(-1);
+  }
+  void cleanup() { dztest::CloseAnyDownload(); }
+
+  // The live download is kept as it arrived; "Descargas anteriores" lists it
+  // newest first with the focus on it, Return opens it, and the data file
+  // saved then is the one saved after the live download.
+  void reopenedDownloadSavesTheSameFile()
+  {
+    const QList<QAction*> items = Form1->menuBar()->actions().at(0)->menu()->actions();
+    const int at = int(items.indexOf(Form1->Descargasanteriores1));
+    QCOMPARE(Form1->Descargasanteriores1->text(), QStringLiteral("Descargas a&nteriores"));
+    QCOMPARE(items.at(at - 1), Form1->Imprimir1);
+    QVERIFY(items.at(at + 1)->isSeparator());
+    QCOMPARE(items.at(at + 2), Form1->Salir1);
+
+    const std::string card = vexa::GenerateCard(0, 17, vexa::Eol::CrLf);
+    Download(card, 0);
+    const QString title = Form1->Label7->text();
+    const QString live = m_dir.filePath("live.txt");
+    {
+      const auto answer = TypeName(live);
+      Form1->Guardardatos1Click();
+    }
+    const dz::ArchivedDownload d = Newest();
+    QCOMPARE(d.From, dz::Source::Window);
+    QCOMPARE(d.End, dz::EndReason::Closed);
+    QCOMPARE(d.Bytes, qint64(card.size()));
+    QCOMPARE(d.Lines, qint64(4096));
+    QCOMPARE(d.Model, 0);
+    QCOMPARE(d.Trigger, std::string("1"));
+    QCOMPARE(d.Port, Form1->ComPort->Port());
+
+    Form1->BitBtn2Click();
+    Form1->ComboBox1->setCurrentIndex(-1);
+    dz::ArchiveWindow* w = ShowArchiveWindow();
+    QVERIFY(w);
+    QVERIFY(QTest::qWaitForWindowActive(w));
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->List()));
+    QCOMPARE(w->List()->currentIndex().row(), 0);
+    QVERIFY(w->OpenButton()->isDefault());
+    QTest::keyClick(w->List(), Qt::Key_Return);
+
+    QVERIFY(!w->isVisible());
+    // Coming back to the main window from this one keeps what opening showed.
+    QVERIFY(QTest::qWaitForWindowActive(Form1));
+    QCOMPARE(Form1->RichEdit1.Text(), card);
+    QCOMPARE(Form1->ComboBox1->currentIndex(), 0);
+    QCOMPARE(Form1->Label7->text(), title);
+    QCOMPARE(Form1->ProgressBar2->value(), 512);
+    QCOMPARE(Form1->Button_open->text(), QStringLiteral("Abrir descarga"));
+    const QString reopened = m_dir.filePath("reopened.txt");
+    {
+      const auto answer = TypeName(reopened);
+      Form1->Guardardatos1Click();
+    }
+    QCOMPARE(ReadFile(reopened), ReadFile(live));
+    QCOMPARE(Archived().size(), std::size_t(1)); // opening is no download
+  }
+
+  // A radiation download comes back with its constant and offset; a model
+  // chosen in the window converts it instead of its own.
+  void radiationFieldsAndModelChoice()
+  {
+    const std::string card = vexa::GenerateCard(4, 5, vexa::Eol::CrLf);
+    Download(card, 4, [] {
+      Form1->Edit1->setText(QStringLiteral("1,5"));
+      Form1->SpinEdit1->setValue(3);
+    });
+    const std::string converted = GridFile(4);
+    QCOMPARE(Newest().Constant.value_or("-"), std::string("1,5"));
+
+    Form1->BitBtn2Click();
+    dz::ArchiveWindow* w = ShowArchiveWindow();
+    QVERIFY(w);
+    w->OpenClick();
+    QCOMPARE(Form1->Edit1->text(), QStringLiteral("1,5"));
+    QCOMPARE(Form1->SpinEdit1->value(), 3);
+    QVERIFY(Form1->Panel4->isVisible());
+    QCOMPARE(GridFile(4), converted);
+
+    w = ShowArchiveWindow();
+    w->ModelChoice()->setCurrentIndex(1 + 7); // millivolts
+    w->OpenClick();
+    QCOMPARE(Form1->ComboBox1->currentIndex(), 7);
+    QCOMPARE(Form1->ProgressBar2->value(), 1024);
+    w->ModelChoice()->setCurrentIndex(0);
+  }
+
+  // The CSV is the command line's, stamped from the download's start; the
+  // raw bytes are those received; deleting asks first.
+  void exportsAndDelete()
+  {
+    const std::string card = vexa::GenerateCard(8, 2, vexa::Eol::Lf);
+    Download(card, 8);
+    const dz::ArchivedDownload d = Newest();
+    dz::ArchiveWindow* w = ShowArchiveWindow();
+    QVERIFY(w);
+    const QString csv = m_dir.filePath("window.csv");
+    {
+      const auto answer = TypeName(csv);
+      w->ExportCsvClick();
+    }
+    QProcess cli;
+    cli.start(QStringLiteral(DZ_CLI_PATH), {"archive", "export", QString::number(d.Id), "--csv",
+                                            m_dir.filePath("cli.csv"), "--interval", "15m", "--decimal", "comma"});
+    QVERIFY(cli.waitForFinished(30000));
+    QCOMPARE(cli.exitCode(), 0);
+    QCOMPARE(ReadFile(csv), ReadFile(m_dir.filePath("cli.csv")));
+    QVERIFY(ReadFile(csv).contains(QByteArray::fromStdString(d.Started.Iso.substr(0, 19))));
+
+    const QString raw = m_dir.filePath("window.raw");
+    {
+      const auto answer = TypeName(raw);
+      w->SaveRawClick();
+    }
+    QCOMPARE(ReadFile(raw), QByteArray::fromStdString(card));
+
+    auto answer = [](const QString& button) {
+      return std::make_unique<OnModal<QMessageBox>>([button](QMessageBox* box) {
+        for (QAbstractButton* b : box->buttons())
+          if (b->text() == button)
+            b->click();
+      });
+    };
+    {
+      const auto no = answer(QStringLiteral("&No"));
+      w->DeleteClick();
+      QVERIFY(no->Fired());
+    }
+    QCOMPARE(Archived().size(), std::size_t(1));
+    {
+      const auto yes = answer(QStringLiteral("&Sí"));
+      w->DeleteClick();
+    }
+    QVERIFY(Archived().empty());
+    QCOMPARE(w->List()->model()->rowCount(), 0);
+    w->hide();
+  }
+
+  // "BORRAR" during a download ends its entry and notes the erase.
+  void eraseIsNoted()
+  {
+    serialtest::PtyPair pty;
+    QVERIFY(pty.Ok());
+    Form1->ComPort->SetPort(pty.Path());
+    Form1->ComboBox1->setCurrentIndex(0);
+    QTest::mouseClick(Form1->Button_open, Qt::LeftButton);
+    QVERIFY(pty.Send("1\r\n2\r\n"));
+    QTRY_COMPARE(Form1->RichEdit1.LineCount(), 2);
+    Form17->BitBtn1Click();
+    static_cast<QWidget*>(Form18)->hide();
+    QVERIFY(!Form1->ComPort->Connected());
+
+    std::vector<dz::ArchivedDownload> list;
+    QTRY_VERIFY_WITH_TIMEOUT((list = Archived()).size() == 2 && list[1].End != dz::EndReason::Running, 20000);
+    const dz::ArchivedDownload& erase = list[0].Erase ? list[0] : list[1];
+    const dz::ArchivedDownload& download = list[0].Erase ? list[1] : list[0];
+    QVERIFY(erase.Erase);
+    QCOMPARE(erase.Trigger, std::string("9"));
+    QCOMPARE(erase.Port, pty.Path());
+    QCOMPARE(download.End, dz::EndReason::Closed);
+    QCOMPARE(download.Bytes, qint64(6));
+  }
+
+  // An archive that cannot be written is said once; the download converts as ever.
+  void unwritableArchiveIsSaidOnce()
+  {
+    const QString plain = m_dir.filePath("plain-file");
+    QFile f(plain);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.close();
+    qputenv("XDG_DATA_HOME", plain.toLocal8Bit()); // a folder that is a file
+
+    MessageBoxWatcher boxes;
+    const std::string card = vexa::GenerateCard(8, 3, vexa::Eol::CrLf);
+    Download(card, 8, [] { QTest::qWait(1200); }); // several batches fail meanwhile
+    QTRY_COMPARE(boxes.Texts.size(), 1);
+    QVERIFY2(boxes.Texts[0].startsWith("Esta descarga no se puede guardar en el archivo de descargas"),
+             qPrintable(boxes.Texts[0]));
+    QCOMPARE(boxes.Captions[0], QStringLiteral("DEDIZIVI Ver. 3.4"));
+    QCOMPARE(Form1->ProgressBar2->value(), 1024);
+    QTest::qWait(2 * int(dz::ArchiveRecorder::kBatchInterval.count()));
+    QCOMPARE(boxes.Texts.size(), 1);
+  }
+};
+
+int main(int argc, char** argv)
+{
+  dz::Application app(argc, argv);
+  app.setQuitOnLastWindowClosed(false);
+  TestArchiveWindow test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_archivewindow.moc"

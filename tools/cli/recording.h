@@ -1,0 +1,25 @@
+#pragma once
+
+// The archive entries of the command line's downloads and erases. Warnings
+// about the archive go to standard error; the command goes on regardless.
+
+#include "output.h"
+#include "recorder.h"
+
+#include <memory>
+#include <string_view>
+
+class TCustomComPort;
+
+namespace dz::cli {
+
+// Starts the entry of a download of request.Model on the open port.
+std::unique_ptr<ArchiveRecorder> StartRecording(std::string_view command, const TCustomComPort& port, int model);
+
+// Ends it, with the radiation constant and offset when the model uses them.
+void FinishRecording(ArchiveRecorder* recorder, const OutputRequest& request, EndReason reason);
+
+// Records an erase command sent on the port; returns once it is written.
+void RecordErase(std::string_view command, const TCustomComPort& port);
+
+} // namespace dz::cli
