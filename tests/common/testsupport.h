@@ -4,6 +4,7 @@
 // answer the program's modal windows while a test drives the window.
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -80,6 +81,11 @@ inline OnModal<QFileDialog>* TypeName(const QString& name)
   return new OnModal<QFileDialog>([name](QFileDialog* d) {
     auto* edit = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
     QVERIFY(edit != nullptr);
+    // A file the dialog selected in its list (the last name offered again,
+    // once the folder has loaded) wins over the typed name unless the name
+    // field has the focus, which a busy machine may not have given it yet.
+    for (auto* view : d->findChildren<QAbstractItemView*>())
+      view->clearSelection();
     edit->setText(name);
     QMetaObject::invokeMethod(d, "accept");
   });
