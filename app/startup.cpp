@@ -10,8 +10,6 @@
 #include "numberformat.h"
 #include "uikit.h"
 
-#include <QLocale>
-
 namespace dz {
 
 namespace {
@@ -28,11 +26,13 @@ Form* Create(Args&&... args)
 
 void CreateProgramWindows()
 {
-  // Until the chart window sets "," and ".", numbers follow the regional settings.
-  const QLocale system = QLocale::system();
-  ProgramNumberFormat().DecimalSeparator = system.decimalPoint().at(0).toLatin1();
-  const QString group = system.groupSeparator();
-  ProgramNumberFormat().ThousandSeparator = group.isEmpty() ? ',' : group.at(0).toLatin1();
+  // The program's separators hold from the first moment, whatever the
+  // regional settings: the chart window's activation sets them too, but a
+  // window system may never activate it (Wayland does not), and a download
+  // converted before that would show and save "15.5", which the chart then
+  // refuses.
+  ProgramNumberFormat().DecimalSeparator = ',';
+  ProgramNumberFormat().ThousandSeparator = '.';
 
   Form1 = Create<TForm1>();
   Form2 = Create<TForm2>();
@@ -59,7 +59,7 @@ void CreateProgramWindows()
 
 void ShowMainWindow()
 {
-  CentreOnScreen(Form1);
+  // Centred as it is first shown.
   ShowForm(Form1);
 }
 

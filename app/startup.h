@@ -2,8 +2,8 @@
 
 namespace dz {
 
-// Start-up: the number format from the regional settings, then the program's
-// 19 windows in their order of creation (the chart window shown at once).
+// Start-up: the program's number format ("," and "."), then its 19 windows
+// in their order of creation (the chart window shown at once).
 void CreateProgramWindows();
 
 // Shows the main window, centred, as the event loop begins.
