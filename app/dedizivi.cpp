@@ -23,6 +23,7 @@
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -66,8 +67,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
   setWindowTitle(QStringLiteral("DEDIZIVI  Ver. 3.4"));
   setWindowIcon(QIcon(QStringLiteral(":/art/dedizivi.png")));
   // Fixed frame: system menu and minimise, no maximise.
-  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+  dz::SetFixedFrame(this, true);
 
   ComPort = new TComPort(this);
   dz::SetProgramPortDefaults(*ComPort);
@@ -86,6 +86,9 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
   BuildControls();
   BuildMenu();
   WireHoverHelp();
+  // Client area and menu bar, nothing more or less: minimum, maximum and size
+  // stay one, whatever height the menu bar takes.
+  layout()->setSizeConstraint(QLayout::SetFixedSize);
   qApp->installEventFilter(this);
 
   // The creation handler's errors are shown, and creation goes on without it.
@@ -294,9 +297,6 @@ void TForm1::BuildControls()
   dz::Place(Image2, 280, 365, 201, 36);
   Image2->setScaledContents(true);
   Image2->setPixmap(QPixmap(QStringLiteral(":/art/banner.png")));
-
-  adjustSize();
-  setFixedSize(sizeHint());
 }
 
 void TForm1::BuildMenu()
@@ -388,19 +388,18 @@ bool TForm1::eventFilter(QObject* watched, QEvent* e)
       Label6->setText(hover.toString());
       Label6->adjustSize();
     }
-  } else if (e->type() == QEvent::WindowActivate && watched->isWidgetType()) {
-    // Only our own windows count: coming back from another application, or from
-    // a message box, is no activation of the main window.
-    auto* w = static_cast<QWidget*>(watched);
-    if (w->isWindow() && dz::IsProgramForm(w)) {
-      if (w == this) {
-        if (m_lastActiveForm != this)
-          FormActivate();
-      }
-      m_lastActiveForm = w;
-    }
   }
   return QMainWindow::eventFilter(watched, e);
+}
+
+bool TForm1::event(QEvent* e)
+{
+  const bool result = QMainWindow::event(e);
+  // Only our own windows count: coming back from another application, or from
+  // a message box, is no activation of the main window.
+  if (e->type() == QEvent::WindowActivate && dz::ActivatedFromAnotherForm(this))
+    FormActivate();
+  return result;
 }
 
 // ---- Start-up and activation ----------------------------------------------

@@ -133,6 +133,7 @@ public:
   void ShowPortState();
 
 protected:
+  bool event(QEvent* e) override;
   bool eventFilter(QObject* watched, QEvent* e) override;
   void closeEvent(QCloseEvent* e) override;
 
@@ -158,8 +159,4 @@ private:
   dz::GridModel* m_gridModel = nullptr;
   std::unique_ptr<dz::DataFileExport> m_export;
   bool m_destroying = false;
-  // The last of the program's windows that was active (message boxes and other
-  // applications do not count); the main window's activation handler runs only
-  // when it takes over from another of them, or at start-up.
-  QWidget* m_lastActiveForm = nullptr;
 };
