@@ -452,9 +452,11 @@ void TForm1::ComPortOpen(TCustomComPort*)
 {
   if (MutePortEvents)
     return;
-  // A new download starts from an empty buffer: appending it to the previous
-  // one would convert the old logger's readings again as if they were new.
-  RichEdit1.Clear();
+  // The buffer is emptied by the new download's first byte, not here: until
+  // then it still holds what the last download brought, which a close without
+  // new data converts again (with the model chosen now), and which the card
+  // no longer holds if it was erased before that download was closed.
+  m_newDownload = true;
   Button_open->setText(QStringLiteral("Cerrar descarga"));
   Label4->setText(QString::fromUtf8(kWaitMessage));
   Label4->adjustSize();
@@ -480,19 +482,22 @@ void TForm1::ComPortRxChar(TCustomComPort*, int Count)
 {
   if (const dz::ModelInfo* model = dz::FindModel(ComboBox1->currentIndex()))
     ProgressBar1->setMaximum(model->DownloadMaximum);
-  // Count passes, each taking what has arrived, one bar step each. Once a pass
-  // finds nothing, the rest would find nothing either (bytes arriving now raise
-  // an event of their own), so they only step the bar.
+  // The first pass takes the Count characters the event reported; the others
+  // only step the bar. Bytes arriving meanwhile raise an event of their own,
+  // and a line that went dead meanwhile is reported once, by the port's
+  // error event: a read here would only raise the same fault again.
   std::string text;
-  bool more = true;
-  int position = ProgressBar1->value();
-  for (int i = 0; i < Count; ++i) {
-    if (more) {
-      more = ComPort->ReadText(text, Count) > 0;
-      RichEdit1.Append(text);
-    }
-    position = NextStep(position, ProgressBar1->minimum(), ProgressBar1->maximum());
+  ComPort->ReadText(text, Count);
+  // The first byte of a new download replaces the previous download (never
+  // convert old readings as if they were new).
+  if (!text.empty() && m_newDownload && !MutePortEvents) {
+    m_newDownload = false;
+    RichEdit1.Clear();
   }
+  RichEdit1.Append(text);
+  int position = ProgressBar1->value();
+  for (int i = 0; i < Count; ++i)
+    position = NextStep(position, ProgressBar1->minimum(), ProgressBar1->maximum());
   ProgressBar1->setValue(position);
 }
 
@@ -502,6 +507,7 @@ void TForm1::ComPortClose(TCustomComPort*)
     return;
   if (m_destroying)
     return;
+  m_newDownload = false;
   Button_open->setText(QStringLiteral("Abrir descarga"));
   Label4->clear();
   switch (ComboBox1->currentIndex()) {

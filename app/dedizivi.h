@@ -159,4 +159,6 @@ private:
   dz::GridModel* m_gridModel = nullptr;
   std::unique_ptr<dz::DataFileExport> m_export;
   bool m_destroying = false;
+  // Set by an open, until the download's first byte empties the buffer.
+  bool m_newDownload = false;
 };
