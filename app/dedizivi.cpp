@@ -40,7 +40,7 @@ namespace {
 
 const char* const kWaitMessage = "Aguarde a que se detenga la barra indicadora de descarga";
 const char* const kMakerWeb = "www.vexa-logger.example";
-const char* const kMakerMail = "info@vexa-logger.example";
+const char* const kMakerMail = "ventas@vexa-logger.example"; // the one the documents give
 
 QLabel* MakeLabel(QWidget* parent, const QString& text, int left, int top)
 {
@@ -48,6 +48,13 @@ QLabel* MakeLabel(QWidget* parent, const QString& text, int left, int top)
   label->move(left, top);
   label->adjustSize();
   return label;
+}
+
+// The design's font is narrower than the free ones at its size: the longest
+// title (two channels, LM35) needs a narrow face to show whole.
+QFont TitleFont()
+{
+  return dz::AppFont(QStringLiteral("Liberation Sans Narrow"), 14);
 }
 
 void SetTextColour(QWidget* w, const QColor& colour)
@@ -186,6 +193,7 @@ void TForm1::BuildControls()
   Label7 = new QLabel(Panel1);
   Label7->setObjectName(QStringLiteral("Label7"));
   Label7->move(16, 8);
+  Label7->setFont(TitleFont());
 
   m_gridModel = new dz::GridModel(m_grid, this);
   StringGrid1 = new QTableView(client);
@@ -603,7 +611,15 @@ void TForm1::UNCANALLM35() { Convert(8); }
 
 void TForm1::SetTitle(const std::string& utf8Title)
 {
-  Label7->setText(QString::fromUtf8(utf8Title));
+  const QString title = QString::fromUtf8(utf8Title);
+  // Whole in its panel whatever fonts are installed: a face wider than the
+  // one chosen gets a smaller size.
+  QFont font = TitleFont();
+  const int room = Panel1->contentsRect().right() + 1 - Label7->x();
+  while (font.pixelSize() > 9 && QFontMetrics(font).horizontalAdvance(title) > room)
+    font.setPixelSize(font.pixelSize() - 1);
+  Label7->setFont(font);
+  Label7->setText(title);
   Label7->adjustSize();
 }
 

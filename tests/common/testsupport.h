@@ -102,6 +102,7 @@ public:
 
   QStringList Texts;
   QStringList Captions;
+  QStringList Details; // the informative texts
 
 private:
   void Poll()
@@ -111,6 +112,7 @@ private:
       return;
     Texts << box->text();
     Captions << box->windowTitle();
+    Details << box->informativeText();
     QAbstractButton* button = m_answer == QMessageBox::NoButton ? nullptr : box->button(m_answer);
     if (!button)
       button = box->defaultButton() ? static_cast<QAbstractButton*>(box->defaultButton()) : box->buttons().value(0);
