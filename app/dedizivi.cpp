@@ -96,6 +96,11 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
   // Client area and menu bar, nothing more or less: minimum, maximum and size
   // stay one, whatever height the menu bar takes.
   layout()->setSizeConstraint(QLayout::SetFixedSize);
+  // Now, in their final fonts, not when the window is shown: a window manager
+  // decides about resize and maximise from the hints it finds as the window
+  // first appears.
+  ensurePolished();
+  layout()->activate();
   qApp->installEventFilter(this);
 
   // The creation handler's errors are shown, and creation goes on without it.

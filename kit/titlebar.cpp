@@ -100,7 +100,8 @@ TitleBar* AddOwnTitleBar(QWidget* window)
 {
   auto* box = qobject_cast<QMessageBox*>(window);
   const bool fixed = box != nullptr || (window->minimumSize() == window->maximumSize());
-  if (!window->isWindow() || !fixed || window->findChild<TitleBar*>(QString(), Qt::FindDirectChildrenOnly))
+  if (!window->isWindow() || !fixed ||
+      window->findChild<QWidget*>(QStringLiteral("dzTitleBar"), Qt::FindDirectChildrenOnly) != nullptr)
     return nullptr;
   const int h = TitleBar::kHeight;
   QMargins margins = window->contentsMargins();

@@ -16,14 +16,15 @@ void ShowForm(QWidget* form)
     form->setProperty("dzShownOnce", true);
     CentreOnScreen(form);
   }
-  const bool wasVisible = form->isVisible();
+  // A Wayland client cannot raise its windows, and few compositors grant a
+  // request for the focus (weston does not); but every one puts a window it
+  // maps anew in front. So a window already open behind another is mapped
+  // again; the compositor places it, as it places every window.
+  if (OnWayland() && form->isVisible() && !form->isActiveWindow())
+    form->hide();
   form->show();
   form->raise();
-  // Under Wayland a newly shown window gets the focus from the compositor;
-  // for one already open the compositor is asked (through its activation
-  // protocol where it offers one) and may say no.
-  if (wasVisible || !OnWayland())
-    form->activateWindow();
+  form->activateWindow();
 }
 
 QFont AppFont(const QString& family, int pixelSize, bool bold)
