@@ -1,6 +1,7 @@
 #include "startup.h"
 
 #include "chartdialogs.h"
+#include "comport.h"
 #include "chartform.h"
 #include "dedizivi.h"
 #include "docwindows.h"
@@ -9,6 +10,8 @@
 #include "forms.h"
 #include "numberformat.h"
 #include "uikit.h"
+
+#include <QString>
 
 namespace dz {
 
@@ -55,6 +58,11 @@ void CreateProgramWindows()
   Form17 = Create<TForm17>();
   Form18 = Create<TForm18>();
   Form19 = Create<TForm19>();
+}
+
+void UsePortForThisRun(const QString& device)
+{
+  Form1->ComPort->SetPort(device.toStdString());
 }
 
 void ShowMainWindow()
