@@ -1,8 +1,8 @@
 #include "startup.h"
 
 #include "chartdialogs.h"
-#include "comport.h"
 #include "chartform.h"
+#include "comport.h"
 #include "dedizivi.h"
 #include "docwindows.h"
 #include "erase.h"

@@ -18,9 +18,6 @@ public:
 
   explicit TitleBar(QWidget* window);
 
-  QToolButton* MinimiseButton() const { return m_minimise; }
-  QToolButton* CloseButton() const { return m_close; }
-
 protected:
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
