@@ -80,10 +80,9 @@ store=$XDG_CONFIG_HOME/dedizivi/HKEY_LOCAL_MACHINE.reg
 printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\vexa\\ComPort]\r\n"Port"="/dev/ttyUSB7"\r\n"BaudRate"="9600"\r\n' >"$store"
 cp "$store" "$work/store.before"
 
-# A two-channel card whose words are known: channel 1 = 240 + n, channel 2 = 740 - n.
+source "$(dirname "$0")/e2elib.sh"
 stream=$work/card.txt
-awk 'function word(w) { r = w % 256; printf "%d\r\n%d\r\n%d\r\n%d\r\n", int(w / 256), int(r / 100), int(r / 10) % 10, r % 10 }
-     BEGIN { for (n = 1; n <= 512; n++) { word(240 + n); word(740 - n) } }' >"$stream"
+write_card "$stream"
 "$sim" --stream "$stream" --fast --link "$run/logger" >"$work/sim.out" &
 pids+=($!)
 for _ in $(seq 100); do [ -s "$work/sim.out" ] && break; sleep 0.05; done
@@ -127,16 +126,8 @@ kill -0 "$app_pid" 2>/dev/null || fail "the program ended during the download"
 shot converted
 
 # Archivos > Guardar datos descargados.
-menu 30 d
-sleep 1
-shot save-dialog
-xdotool type --delay 20 "$work/saved"
-xdotool key Return
-for _ in $(seq 100); do [ -s "$work/saved.txt" ] && break; sleep 0.1; done
-[ -s "$work/saved.txt" ] || fail "no data file (the suffix .txt is added)"
-"$cli" convert --model 0 "$stream" -o "$work/expected.txt"
-cmp "$work/saved.txt" "$work/expected.txt" || fail "saved file differs from the conversion of the stream"
-head -n 1 "$work/saved.txt" | grep -q '^0,1 49,9' || fail "first line: $(head -n 1 "$work/saved.txt")"
+save_and_compare "$stream"
+shot saved
 
 # A double click on the title bar, where Qt's own bar would maximise: the
 # program stays, and its window keeps its place and size.

@@ -19,9 +19,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QTest>
 
 using dztest::MessageBoxWatcher;
@@ -178,42 +176,6 @@ private slots:
 
     DownloadStillWorks();
     QCOMPARE(boxes.Texts.size(), 2);
-  }
-
-  void lastLinesAndHangUpTogetherAreToldOnce()
-  {
-    // The receive handler meets the dead line while it reads the last bytes:
-    // the one fault gives one box, and the bytes are kept.
-    serialtest::PtyPair pty;
-    QVERIFY(pty.Ok());
-    Form1->ComPort->SetPort(pty.Path());
-    Form1->ComboBox1->setCurrentIndex(8);
-    MessageBoxWatcher boxes;
-    QTest::mouseClick(Form1->Button_open, Qt::LeftButton);
-    QVERIFY(Form1->ComPort->Connected());
-    QByteArray trigger;
-    QTRY_COMPARE(trigger += pty.Received(), QByteArray("1"));
-    QTRY_VERIFY(!Form1->ComPort->HandOverWaiting()); // the trigger's "sent" event
-    QByteArray sent;
-    for (int n = 1; n <= 20; ++n)
-      sent += QByteArray::fromStdString(dztest::Word(WordOf(n)));
-    QVERIFY(pty.Send(sent));
-    // The port has taken the bytes and waits for the window to handle them;
-    // only then the line goes dead (the kernel drops what it still holds).
-    QElapsedTimer waited;
-    waited.start();
-    while (!Form1->ComPort->HandOverWaiting() && waited.elapsed() < 30000)
-      QThread::msleep(2);
-    QVERIFY(Form1->ComPort->HandOverWaiting());
-    pty.CloseMaster();
-    QTRY_COMPARE(boxes.Texts.size(), 1);
-    QTest::qWait(500);
-    QCOMPARE(boxes.Texts, QStringList{kHangUpMessage});
-    QCOMPARE(QByteArray::fromStdString(Form1->RichEdit1.Text()), sent);
-    Form1->ComboBox1->setCurrentIndex(-1);
-    QTest::mouseClick(Form1->Button_open, Qt::LeftButton);
-    QVERIFY(!Form1->ComPort->Connected());
-    QCOMPARE(boxes.Texts.size(), 1);
   }
 };
 
