@@ -495,10 +495,10 @@ void TForm1::ComPortRxChar(TCustomComPort*, int Count)
 {
   if (const dz::ModelInfo* model = dz::FindModel(ComboBox1->currentIndex()))
     ProgressBar1->setMaximum(model->DownloadMaximum);
-  // The first pass takes the Count characters the event reported; the others
-  // only step the bar. Bytes arriving meanwhile raise an event of their own,
-  // and a line that went dead meanwhile is reported once, by the port's
-  // error event: a read here would only raise the same fault again.
+  // One read takes the Count characters the event reported, and the bar steps
+  // once for each. Bytes arriving meanwhile raise an event of their own, and a
+  // line that went dead meanwhile is reported once, by the port's error
+  // event: a further read here could only raise the same fault again.
   std::string text;
   ComPort->ReadText(text, Count);
   // The first byte of a new download replaces the previous download (never
