@@ -26,6 +26,7 @@
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -42,7 +43,7 @@ namespace {
 
 const char* const kWaitMessage = "Aguarde a que se detenga la barra indicadora de descarga";
 const char* const kMakerWeb = "www.vexa-logger.example";
-const char* const kMakerMail = "info@vexa-logger.example";
+const char* const kMakerMail = "ventas@vexa-logger.example"; // the one the documents give
 
 QLabel* MakeLabel(QWidget* parent, const QString& text, int left, int top)
 {
@@ -50,6 +51,13 @@ QLabel* MakeLabel(QWidget* parent, const QString& text, int left, int top)
   label->move(left, top);
   label->adjustSize();
   return label;
+}
+
+// The design's font is narrower than the free ones at its size: the longest
+// title (two channels, LM35) needs a narrow face to show whole.
+QFont TitleFont()
+{
+  return dz::AppFont(QStringLiteral("Liberation Sans Narrow"), 14);
 }
 
 void SetTextColour(QWidget* w, const QColor& colour)
@@ -69,8 +77,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
   setWindowTitle(QStringLiteral("DEDIZIVI  Ver. 3.4"));
   setWindowIcon(QIcon(QStringLiteral(":/art/dedizivi.png")));
   // Fixed frame: system menu and minimise, no maximise.
-  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+  dz::SetFixedFrame(this, true);
 
   ComPort = new TComPort(this);
   dz::SetProgramPortDefaults(*ComPort);
@@ -92,6 +99,14 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
   BuildControls();
   BuildMenu();
   WireHoverHelp();
+  // Client area and menu bar, nothing more or less: minimum, maximum and size
+  // stay one, whatever height the menu bar takes.
+  layout()->setSizeConstraint(QLayout::SetFixedSize);
+  // Now, in their final fonts, not when the window is shown: a window manager
+  // decides about resize and maximise from the hints it finds as the window
+  // first appears.
+  ensurePolished();
+  layout()->activate();
   qApp->installEventFilter(this);
 
   // The creation handler's errors are shown, and creation goes on without it.
@@ -189,6 +204,7 @@ void TForm1::BuildControls()
   Label7 = new QLabel(Panel1);
   Label7->setObjectName(QStringLiteral("Label7"));
   Label7->move(16, 8);
+  Label7->setFont(TitleFont());
 
   m_gridModel = new dz::GridModel(m_grid, this);
   StringGrid1 = new QTableView(client);
@@ -300,9 +316,6 @@ void TForm1::BuildControls()
   dz::Place(Image2, 280, 365, 201, 36);
   Image2->setScaledContents(true);
   Image2->setPixmap(QPixmap(QStringLiteral(":/art/banner.png")));
-
-  adjustSize();
-  setFixedSize(sizeHint());
 }
 
 void TForm1::BuildMenu()
@@ -396,19 +409,18 @@ bool TForm1::eventFilter(QObject* watched, QEvent* e)
       Label6->setText(hover.toString());
       Label6->adjustSize();
     }
-  } else if (e->type() == QEvent::WindowActivate && watched->isWidgetType()) {
-    // Only our own windows count: coming back from another application, or from
-    // a message box, is no activation of the main window.
-    auto* w = static_cast<QWidget*>(watched);
-    if (w->isWindow() && dz::IsProgramForm(w)) {
-      if (w == this) {
-        if (m_lastActiveForm != this)
-          FormActivate();
-      }
-      m_lastActiveForm = w;
-    }
   }
   return QMainWindow::eventFilter(watched, e);
+}
+
+bool TForm1::event(QEvent* e)
+{
+  const bool result = QMainWindow::event(e);
+  // Only our own windows count: coming back from another application, or from
+  // a message box, is no activation of the main window.
+  if (e->type() == QEvent::WindowActivate && dz::ActivatedFromAnotherForm(this))
+    FormActivate();
+  return result;
 }
 
 // ---- Start-up and activation ----------------------------------------------
@@ -462,9 +474,11 @@ void TForm1::ComPortOpen(TCustomComPort*)
   if (MutePortEvents)
     return;
   m_recording->Opened();
-  // A new download starts from an empty buffer: appending it to the previous
-  // one would convert the old logger's readings again as if they were new.
-  RichEdit1.Clear();
+  // The buffer is emptied by the new download's first byte, not here: until
+  // then it still holds what the last download brought, which a close without
+  // new data converts again (with the model chosen now), and which the card
+  // no longer holds if it was erased before that download was closed.
+  m_newDownload = true;
   Button_open->setText(QStringLiteral("Cerrar descarga"));
   Label4->setText(QString::fromUtf8(kWaitMessage));
   Label4->adjustSize();
@@ -490,20 +504,23 @@ void TForm1::ComPortRxChar(TCustomComPort*, int Count)
 {
   if (const dz::ModelInfo* model = dz::FindModel(ComboBox1->currentIndex()))
     ProgressBar1->setMaximum(model->DownloadMaximum);
-  // Count passes, each taking what has arrived, one bar step each. Once a pass
-  // finds nothing, the rest would find nothing either (bytes arriving now raise
-  // an event of their own), so they only step the bar.
+  // One read takes the Count characters the event reported, and the bar steps
+  // once for each. Bytes arriving meanwhile raise an event of their own, and a
+  // line that went dead meanwhile is reported once, by the port's error
+  // event: a further read here could only raise the same fault again.
   std::string text;
-  bool more = true;
-  int position = ProgressBar1->value();
-  for (int i = 0; i < Count; ++i) {
-    if (more) {
-      more = ComPort->ReadText(text, Count) > 0;
-      RichEdit1.Append(text);
-      m_recording->Received(text);
-    }
-    position = NextStep(position, ProgressBar1->minimum(), ProgressBar1->maximum());
+  ComPort->ReadText(text, Count);
+  // The first byte of a new download replaces the previous download (never
+  // convert old readings as if they were new).
+  if (!text.empty() && m_newDownload && !MutePortEvents) {
+    m_newDownload = false;
+    RichEdit1.Clear();
   }
+  RichEdit1.Append(text);
+  m_recording->Received(text);
+  int position = ProgressBar1->value();
+  for (int i = 0; i < Count; ++i)
+    position = NextStep(position, ProgressBar1->minimum(), ProgressBar1->maximum());
   ProgressBar1->setValue(position);
 }
 
@@ -513,6 +530,7 @@ void TForm1::ComPortClose(TCustomComPort*)
     return;
   if (m_destroying)
     return;
+  m_newDownload = false;
   Button_open->setText(QStringLiteral("Abrir descarga"));
   Label4->clear();
   m_recording->Closed();
@@ -614,7 +632,15 @@ void TForm1::UNCANALLM35() { Convert(8); }
 
 void TForm1::SetTitle(const std::string& utf8Title)
 {
-  Label7->setText(QString::fromUtf8(utf8Title));
+  const QString title = QString::fromUtf8(utf8Title);
+  // Whole in its panel whatever fonts are installed: a face wider than the
+  // one chosen gets a smaller size.
+  QFont font = TitleFont();
+  const int room = Panel1->contentsRect().right() + 1 - Label7->x();
+  while (font.pixelSize() > 9 && QFontMetrics(font).horizontalAdvance(title) > room)
+    font.setPixelSize(font.pixelSize() - 1);
+  Label7->setFont(font);
+  Label7->setText(title);
   Label7->adjustSize();
 }
 

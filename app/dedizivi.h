@@ -142,6 +142,7 @@ public:
   void ConvertSelection();
 
 protected:
+  bool event(QEvent* e) override;
   bool eventFilter(QObject* watched, QEvent* e) override;
   void closeEvent(QCloseEvent* e) override;
 
@@ -169,8 +170,6 @@ private:
   std::unique_ptr<dz::WindowRecording> m_recording;
   dz::ArchiveWindow* m_archiveWindow = nullptr;
   bool m_destroying = false;
-  // The last of the program's windows that was active (message boxes and other
-  // applications do not count); the main window's activation handler runs only
-  // when it takes over from another of them, or at start-up.
-  QWidget* m_lastActiveForm = nullptr;
+  // Set by an open, until the download's first byte empties the buffer.
+  bool m_newDownload = false;
 };

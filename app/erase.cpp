@@ -42,6 +42,7 @@ TForm17::TForm17(QWidget* parent) : QWidget(parent, Qt::Window)
   setObjectName(QStringLiteral("Form17"));
   setWindowTitle(QStringLiteral("BORRAR TARJETA"));
   setFixedSize(393, 132);
+  dz::SetFixedFrame(this, false);
   Image2 = Picture(this, QStringLiteral(":/art/eraser.png"), 0, 0);
   Label1 = RedLabel(this, QStringLiteral("ESTA SEGURO DE QUERER"), 105, 30, 13, true);
   Label2 = RedLabel(this, QStringLiteral("BORRAR LA TARJETA?"), 120, 60, 13, true);
@@ -81,6 +82,7 @@ TForm18::TForm18(QWidget* parent) : QWidget(parent, Qt::Window)
   setObjectName(QStringLiteral("Form18"));
   setWindowTitle(QStringLiteral("BORRANDO"));
   setFixedSize(413, 133);
+  dz::SetFixedFrame(this, false);
   Label1 = RedLabel(this, QStringLiteral("BORRANDO TARJETA..........."), 90, 10, 16, true);
   Label2 = RedLabel(this, QStringLiteral("(Solo si fue descargada previamente)"), 90, 35, 13, false, false);
   BitBtn1 = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"), this);

@@ -1,6 +1,7 @@
 #include "errorbox.h"
 #include "startup.h"
 
+#include <QCommandLineParser>
 #include <QIcon>
 
 int main(int argc, char** argv)
@@ -10,7 +11,19 @@ int main(int argc, char** argv)
   app.setQuitOnLastWindowClosed(false);
   app.setWindowIcon(QIcon(QStringLiteral(":/art/dedizivi.png")));
 
+  QCommandLineParser options;
+  options.setApplicationDescription(QStringLiteral("Downloads and converts the readings of Vexa-Logger data loggers."));
+  options.addHelpOption();
+  const QCommandLineOption port(QStringLiteral("port"),
+                                QStringLiteral("Serial device to use in this run instead of the stored port. The stored "
+                                               "settings are not changed unless \"Guardar config de puerto\" stores them."),
+                                QStringLiteral("device"));
+  options.addOption(port);
+  options.process(app);
+
   dz::CreateProgramWindows();
+  if (options.isSet(port))
+    dz::UsePortForThisRun(options.value(port));
   dz::ShowMainWindow();
   const int status = app.exec();
   dz::DestroyProgramWindows();

@@ -2,6 +2,7 @@
 
 #include "chartdialogs.h"
 #include "chartform.h"
+#include "comport.h"
 #include "dedizivi.h"
 #include "docwindows.h"
 #include "erase.h"
@@ -10,7 +11,7 @@
 #include "numberformat.h"
 #include "uikit.h"
 
-#include <QLocale>
+#include <QString>
 
 namespace dz {
 
@@ -28,11 +29,13 @@ Form* Create(Args&&... args)
 
 void CreateProgramWindows()
 {
-  // Until the chart window sets "," and ".", numbers follow the regional settings.
-  const QLocale system = QLocale::system();
-  ProgramNumberFormat().DecimalSeparator = system.decimalPoint().at(0).toLatin1();
-  const QString group = system.groupSeparator();
-  ProgramNumberFormat().ThousandSeparator = group.isEmpty() ? ',' : group.at(0).toLatin1();
+  // The program's separators hold from the first moment, whatever the
+  // regional settings: the chart window's activation sets them too, but a
+  // window system may never activate it (Wayland does not), and a download
+  // converted before that would show and save "15.5", which the chart then
+  // refuses.
+  ProgramNumberFormat().DecimalSeparator = ',';
+  ProgramNumberFormat().ThousandSeparator = '.';
 
   Form1 = Create<TForm1>();
   Form2 = Create<TForm2>();
@@ -57,9 +60,14 @@ void CreateProgramWindows()
   Form19 = Create<TForm19>();
 }
 
+void UsePortForThisRun(const QString& device)
+{
+  Form1->ComPort->SetPort(device.toStdString());
+}
+
 void ShowMainWindow()
 {
-  CentreOnScreen(Form1);
+  // Centred as it is first shown.
   ShowForm(Form1);
 }
 

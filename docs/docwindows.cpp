@@ -3,8 +3,6 @@
 #include "uikit.h"
 
 #include <QFile>
-#include <QGuiApplication>
-#include <QScreen>
 #include <QVBoxLayout>
 
 namespace {
@@ -64,13 +62,7 @@ void TDocForm::showEvent(QShowEvent* event)
 {
   if (!placed_) {
     placed_ = true;
-    QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
-    if (s) {
-      const QRect area = centre_ == Centre::Desktop ? s->virtualGeometry() : s->availableGeometry();
-      QRect frame = frameGeometry();
-      frame.moveCenter(area.center());
-      move(frame.topLeft());
-    }
+    dz::CentreOnScreen(this, centre_ == Centre::Desktop ? dz::ScreenArea::Desktop : dz::ScreenArea::WorkArea);
   }
   QWidget::showEvent(event);
 }
@@ -152,6 +144,7 @@ TForm14::TForm14()
 {
   // A single-line border: the user cannot resize it.
   setFixedSize(268, 255);
+  dz::SetFixedFrame(this, false);
   memo_->setFont(dz::AppFont(QStringLiteral("MS Sans Serif"), 11, true));
   QPalette pal = memo_->palette();
   for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})

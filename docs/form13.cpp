@@ -7,10 +7,8 @@
 #include <QEvent>
 #include <QFile>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
-#include <QScreen>
 
 namespace {
 
@@ -128,12 +126,7 @@ void TForm13::showEvent(QShowEvent* event)
 {
   if (!placed_) {
     placed_ = true;
-    QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
-    if (s) {
-      QRect frame = frameGeometry();
-      frame.moveCenter(s->virtualGeometry().center());
-      move(frame.topLeft());
-    }
+    dz::CentreOnScreen(this, dz::ScreenArea::Desktop);
   }
   QWidget::showEvent(event);
 }

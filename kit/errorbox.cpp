@@ -1,5 +1,7 @@
 #include "errorbox.h"
 
+#include "titlebar.h"
+
 #include <QMessageBox>
 #include <QPointer>
 
@@ -34,6 +36,7 @@ void ShowCurrentException()
 Application::Application(int& argc, char** argv) : QApplication(argc, argv)
 {
   setApplicationName(QString::fromLatin1(kProgramTitle));
+  UseOwnTitleBarsOnWayland();
 }
 
 bool Application::notify(QObject* receiver, QEvent* event)

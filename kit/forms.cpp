@@ -20,6 +20,8 @@ TForm17* Form17 = nullptr;
 TForm18* Form18 = nullptr;
 TForm19* Form19 = nullptr;
 
+#include <QApplication>
+#include <QEvent>
 #include <QList>
 #include <QPointer>
 #include <QWidget>
@@ -27,16 +29,62 @@ TForm19* Form19 = nullptr;
 namespace dz {
 
 namespace {
+
 QList<QPointer<QWidget>>& Registered()
 {
   static QList<QPointer<QWidget>> forms;
   return forms;
 }
+
+// Follows which of the program's windows was active last. As an application
+// event filter it sees a WindowActivate before the window itself does.
+class ActivationTracker : public QObject {
+public:
+  using QObject::QObject;
+  QPointer<QWidget> Last;
+  QPointer<QWidget> Before;
+
+protected:
+  bool eventFilter(QObject* watched, QEvent* event) override
+  {
+    if (event->type() == QEvent::WindowActivate && watched->isWidgetType()) {
+      auto* w = static_cast<QWidget*>(watched);
+      if (w->isWindow() && IsProgramForm(w)) {
+        Before = Last;
+        Last = w;
+      }
+    }
+    return QObject::eventFilter(watched, event);
+  }
+};
+
+ActivationTracker* Tracker()
+{
+  static QPointer<ActivationTracker> tracker;
+  if (tracker.isNull() && qApp != nullptr) {
+    tracker = new ActivationTracker(qApp);
+    qApp->installEventFilter(tracker);
+  }
+  return tracker;
+}
+
 } // namespace
 
 void RegisterForm(QWidget* form)
 {
+  Tracker();
   Registered().append(form);
+}
+
+bool ActivatedFromAnotherForm(const QWidget* form, const QWidget* except)
+{
+  const ActivationTracker* t = Tracker();
+  if (t == nullptr || t->Last != form)
+    return false;
+  // Before is what was active until this activation: nobody (start-up),
+  // another form, or the same form again after a box or another application.
+  const QWidget* before = t->Before;
+  return before != form && (except == nullptr || before != except);
 }
 
 bool IsProgramForm(const QWidget* w)

@@ -47,8 +47,15 @@ class QWidget;
 namespace dz {
 
 // The program's own windows, registered by start-up as they are created: an
-// activation counts only between these (not message boxes or dialogs).
+// activation counts only between these (not message boxes, dialogs or other
+// applications).
 void RegisterForm(QWidget* form);
 bool IsProgramForm(const QWidget* w);
+
+// For a form's handling of its WindowActivate event: whether this activation
+// takes over from another of the program's windows (or is the first of all).
+// Coming back from a message box, a dialog or another application is no such
+// activation, nor, when given, coming back from `except`.
+bool ActivatedFromAnotherForm(const QWidget* form, const QWidget* except = nullptr);
 
 } // namespace dz

@@ -16,6 +16,12 @@ void ShowForm(QWidget* form)
     form->setProperty("dzShownOnce", true);
     CentreOnScreen(form);
   }
+  // A Wayland client cannot raise its windows, and few compositors grant a
+  // request for the focus (weston does not); but every one puts a window it
+  // maps anew in front. So a window already open behind another is mapped
+  // again; the compositor places it, as it places every window.
+  if (OnWayland() && form->isVisible() && !form->isActiveWindow())
+    form->hide();
   form->show();
   form->raise();
   form->activateWindow();
@@ -37,15 +43,35 @@ void Place(QWidget* w, int left, int top, int width, int height)
   w->setGeometry(left, top, width, height);
 }
 
-void CentreOnScreen(QWidget* w)
+bool OnWayland()
 {
+  return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
+void CentreOnScreen(QWidget* w, ScreenArea area)
+{
+  // A Wayland client neither knows nor sets where its windows are.
+  if (OnWayland())
+    return;
   QScreen* screen = w->screen() ? w->screen() : QGuiApplication::primaryScreen();
   if (!screen)
     return;
   // Windows keep their designed size; only the position is chosen here.
   QRect frame = w->frameGeometry();
-  frame.moveCenter(screen->availableGeometry().center());
+  frame.moveCenter(area == ScreenArea::Desktop ? screen->virtualGeometry().center()
+                                               : screen->availableGeometry().center());
   w->move(frame.topLeft());
+}
+
+void SetFixedFrame(QWidget* w, bool minimiseButton)
+{
+  // Without CustomizeWindowHint Qt adds a maximise button of its own accord;
+  // a window manager then offers a maximise that cannot work.
+  Qt::WindowFlags flags = (w->windowFlags() & Qt::WindowType_Mask) | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+  if (minimiseButton)
+    flags |= Qt::WindowMinimizeButtonHint;
+  w->setWindowFlags(flags);
 }
 
 } // namespace dz

@@ -7,6 +7,8 @@ namespace dz {
 
 // Shows a window of the program without blocking: visible, raised and active.
 // A window already visible is only brought to the front; there is never a second one.
+// Under Wayland the compositor places windows and decides about focus: the
+// window is then only shown and its activation requested.
 void ShowForm(QWidget* form);
 
 // Fonts named after the original ones, mapped to metric-compatible free fonts
@@ -16,9 +18,20 @@ QFont AppFont(const QString& family, int pixelSize, bool bold = false);
 // Pixel-exact geometry as the original layout gives it.
 void Place(QWidget* w, int left, int top, int width, int height);
 
-} // namespace dz
+// Whether the program runs as a Wayland client.
+bool OnWayland();
 
-namespace dz {
-// Centres a top-level window on the screen it will show on.
-void CentreOnScreen(QWidget* w);
+// The part of the screen a window is centred in: the work area (without
+// panels) or the whole desktop.
+enum class ScreenArea { WorkArea, Desktop };
+
+// Centres a top-level window on the screen it will show on. Under Wayland
+// placement is the compositor's: nothing happens.
+void CentreOnScreen(QWidget* w, ScreenArea area = ScreenArea::WorkArea);
+
+// A window of fixed size: a title, a system menu and a close button, a
+// minimise button when asked, never a maximise button. The caller fixes the
+// size (setFixedSize, or a layout with QLayout::SetFixedSize).
+void SetFixedFrame(QWidget* w, bool minimiseButton);
+
 } // namespace dz

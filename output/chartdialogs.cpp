@@ -11,21 +11,9 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QGuiApplication>
-#include <QScreen>
 #include <QSlider>
 #include <QStyle>
 #include <QVBoxLayout>
-
-namespace {
-
-void CentreOnDesktop(QWidget* w)
-{
-  if (const QScreen* screen = QGuiApplication::primaryScreen())
-    w->move(screen->availableGeometry().center() - w->rect().center());
-}
-
-} // namespace
 
 // ---------------------------------------------------------------- TForm15
 
@@ -35,7 +23,7 @@ TForm15::TForm15(QWidget* parent) : QDialog(parent)
   setWindowTitle(QStringLiteral("Imprimir"));
   setModal(false);
   setFixedSize(288, 170);
-  CentreOnDesktop(this);
+  dz::SetFixedFrame(this, false);
 
   Label1 = new QLabel(QStringLiteral("Está seguro que desea imprimir?"), this);
   Label1->setFont(dz::AppFont(QStringLiteral("Arial"), 13, true));
@@ -94,7 +82,7 @@ TForm16::TForm16(QWidget* parent) : QWidget(parent, Qt::Window)
   setObjectName(QStringLiteral("Form16"));
   setWindowTitle(QStringLiteral("Ajuste de los ejes"));
   setFixedSize(330, 150);
-  CentreOnDesktop(this);
+  dz::SetFixedFrame(this, false);
 
   auto* layout = new QVBoxLayout(this);
   Label1 = new QLabel(QStringLiteral("Máximo del eje Y"), this);
@@ -127,8 +115,15 @@ void TForm16::TrackBar2Change()
 {
   if (form11 == nullptr)
     return;
-  form11->Chart1->SetAxisMaximum(dz::ChartAxis::Bottom, TrackBar2->value());
-  form11->Chart1->Repaint();
+  dz::ChartEngine& chart = *form11->Chart1;
+  // A maximum of a bottom axis that scales itself would not be drawn: the
+  // axis takes a fixed range, from where it starts now.
+  if (chart.Axis(dz::ChartAxis::Bottom).Automatic) {
+    chart.SetAxisMinimum(dz::ChartAxis::Bottom, chart.DrawnRange(dz::ChartAxis::Bottom).first);
+    chart.SetAxisAutomatic(dz::ChartAxis::Bottom, false);
+  }
+  chart.SetAxisMaximum(dz::ChartAxis::Bottom, TrackBar2->value());
+  chart.Repaint();
 }
 
 // ---------------------------------------------------------------- TForm19
@@ -138,7 +133,7 @@ TForm19::TForm19(QWidget* parent) : QWidget(parent, Qt::Window)
   setObjectName(QStringLiteral("Form19"));
   setWindowTitle(QStringLiteral("Ayuda para ampliación de gráfico"));
   setFixedSize(566, 117);
-  CentreOnDesktop(this);
+  dz::SetFixedFrame(this, false);
 
   auto* panel = new QFrame(this);
   panel->setAutoFillBackground(true);

@@ -9,6 +9,7 @@
 #include <QGraphicsLayout>
 #include <QLegend>
 #include <QLineSeries>
+#include <QLocale>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPrinter>
@@ -261,6 +262,17 @@ double ChartEngine::DrawnLabelStep(ChartAxis axis) const
   return Data(axis).Axis->tickInterval();
 }
 
+void ChartEngine::SetDecimalSeparator(char separator)
+{
+  // Labels are written by the locale the chart is given; of the locales, one
+  // with a decimal comma and one with a point. No thousands separator: the
+  // grid's values have none either.
+  QLocale locale = separator == ',' ? QLocale(QLocale::Spanish, QLocale::Spain) : QLocale::c();
+  locale.setNumberOptions(QLocale::OmitGroupSeparator);
+  m_chart->setLocale(locale);
+  m_chart->setLocalizeNumbers(true);
+}
+
 void ChartEngine::SetLegendVisible(bool visible) { m_chart->legend()->setVisible(visible); }
 bool ChartEngine::LegendVisible() const { return m_chart->legend()->isVisible(); }
 
@@ -334,8 +346,16 @@ void ChartEngine::DrawAxis(ChartAxis which)
   // until the window sets the other end.
   if (!(lo < hi))
     return;
+  // The axis lays out its labels at each change of range or step: a coarser
+  // step goes first, a finer one last, so that it never meets a range with
+  // thousands of labels (a fine zoom, then the model's whole range: seconds).
+  const double step = LabelStep(which, hi - lo);
+  const bool coarser = step > data.Axis->tickInterval();
+  if (coarser)
+    data.Axis->setTickInterval(step);
   data.Axis->setRange(lo, hi);
-  UpdateLabelStep(which);
+  if (!coarser && data.Axis->tickInterval() != step)
+    data.Axis->setTickInterval(step);
 }
 
 void ChartEngine::UpdateLabelStep(ChartAxis which)
@@ -344,6 +364,14 @@ void ChartEngine::UpdateLabelStep(ChartAxis which)
   const double span = data.Axis->max() - data.Axis->min();
   if (!(span > 0))
     return;
+  const double step = LabelStep(which, span);
+  if (data.Axis->tickInterval() != step)
+    data.Axis->setTickInterval(step);
+}
+
+double ChartEngine::LabelStep(ChartAxis which, double span) const
+{
+  const AxisData& data = Data(which);
   const QFontMetrics fm(data.Axis->labelsFont());
   // Room a label needs along its axis, with a gap.
   const double room = which == ChartAxis::Left ? fm.height() * 1.3 : fm.horizontalAdvance(QStringLiteral("00000")) * 1.5;
@@ -364,8 +392,7 @@ void ChartEngine::UpdateLabelStep(ChartAxis which)
       if (span / step <= maxLabels)
         break;
     }
-  if (data.Axis->tickInterval() != step)
-    data.Axis->setTickInterval(step);
+  return step;
 }
 
 // ---------------------------------------------------------------- zoom

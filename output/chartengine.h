@@ -99,6 +99,9 @@ public:
   // The step between the labels drawn now.
   double DrawnLabelStep(ChartAxis axis) const;
 
+  // The decimal separator of the axis labels, as the grid writes its cells.
+  void SetDecimalSeparator(char separator);
+
   void SetLegendVisible(bool visible);
   bool LegendVisible() const;
   // Brings the drawing up to date with every change made so far.
@@ -137,6 +140,8 @@ private:
   void DrawAxis(ChartAxis axis);
   void DrawAxes();
   void UpdateLabelStep(ChartAxis axis);
+  // The step between labels for a drawn range of this span.
+  double LabelStep(ChartAxis axis, double span) const;
   void SchedulePaint();
 
   QChart* m_chart;

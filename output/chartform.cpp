@@ -9,17 +9,10 @@
 
 #include <QCheckBox>
 #include <QEvent>
-#include <QApplication>
 #include <QGroupBox>
-#include <QMessageBox>
-#include <QGuiApplication>
-#include <QScreen>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <QWindow>
-
-#include <utility>
 
 namespace dz {
 
@@ -54,16 +47,12 @@ const ChartModel* FindChartModel(int model)
 
 using dz::ChartAxis;
 
-Tform11::Tform11(const dz::GridSource& source, QWidget* parent)
-  : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                      Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-    m_source(source)
+Tform11::Tform11(const dz::GridSource& source, QWidget* parent) : QWidget(parent, Qt::Window), m_source(source)
 {
   setObjectName(QStringLiteral("form11"));
   setWindowTitle(QStringLiteral("Gráfico, vista preliminar"));
   setFixedSize(636, 433);
-  if (const QScreen* screen = QGuiApplication::primaryScreen())
-    move(screen->availableGeometry().center() - rect().center());
+  dz::SetFixedFrame(this, true);
 
   ToolBar1 = new QToolBar(this);
   ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
@@ -98,6 +87,7 @@ Tform11::Tform11(const dz::GridSource& source, QWidget* parent)
   connect(ToolButton4, &QToolButton::clicked, this, &Tform11::ToolButton4Click);
 
   Chart1 = std::make_unique<dz::ChartEngine>(this);
+  Chart1->SetDecimalSeparator(dz::ProgramNumberFormat().DecimalSeparator);
   dz::Place(Chart1->View(), 0, 29, 633, 393);
   Chart1->SetTitle({QStringLiteral("Grafico de temperatura en función del tiempo")});
   Chart1->SetAxisTitle(ChartAxis::Bottom, QStringLiteral("Tiempo"));
@@ -107,16 +97,6 @@ Tform11::Tform11(const dz::GridSource& source, QWidget* parent)
   Chart1->SetAxisMaximum(ChartAxis::Left, 70);
   Chart1->SetAxisMinimum(ChartAxis::Left, -41);
   Chart1->SetLabelIncrement(ChartAxis::Left, dz::kLeftIncrementDefault);
-
-  // Any other window becoming active ends a visit to a message box.
-  connect(qApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow* focus) {
-    if (focus == nullptr || focus == windowHandle())
-      return;
-    for (QWidget* w : QApplication::topLevelWidgets())
-      if (w->windowHandle() == focus && qobject_cast<QMessageBox*>(w) != nullptr)
-        return;
-    m_lostToMessageBox = false;
-  });
 
   GroupBox1 = new QGroupBox(QStringLiteral("   Series"), this);
   GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
@@ -155,16 +135,13 @@ QCheckBox* Tform11::CheckBox(int n) const
 bool Tform11::event(QEvent* e)
 {
   const bool result = QWidget::event(e);
-  if (e->type() == QEvent::WindowDeactivate) {
-    m_lostToMessageBox = qobject_cast<QMessageBox*>(QApplication::activeWindow()) != nullptr;
-  } else if (e->type() == QEvent::WindowActivate) {
-    // Coming back from a message box is not a new activation. Above all the
-    // error box of a failed set-up: running it again would show the same
-    // error again, for ever.
-    const bool fromMessageBox = std::exchange(m_lostToMessageBox, false);
-    if (!fromMessageBox)
-      FormActivate();
-  }
+  // Only a return from another of the program's windows sets the chart up
+  // again. Not one from a message box (the error box of a failed set-up
+  // would come back for ever), nor from another application (a zoom would be
+  // lost), nor from the axis window, whose settings hold until the chart is
+  // set up again.
+  if (e->type() == QEvent::WindowActivate && dz::ActivatedFromAnotherForm(this, Form16))
+    FormActivate();
   return result;
 }
 
@@ -183,6 +160,7 @@ void Tform11::FormActivate()
   dz::NumberFormat& format = dz::ProgramNumberFormat();
   format.DecimalSeparator = ',';
   format.ThousandSeparator = '.';
+  Chart1->SetDecimalSeparator(format.DecimalSeparator);
 
   const dz::ChartModel* model = dz::FindChartModel(m_source.ModelIndex());
   if (model == nullptr)
@@ -210,6 +188,9 @@ void Tform11::FormActivate()
     chart.SetLabelIncrement(ChartAxis::Left, dz::kLeftIncrementDefault);
   }
   chart.SetAxisMaximum(ChartAxis::Bottom, model->Rows);
+  // What the axis window fixed ends here; a zoom keeps its range until undone.
+  if (!chart.IsZoomed())
+    chart.SetAxisAutomatic(ChartAxis::Bottom, true);
   chart.SetSeriesTitle(1, QString::fromUtf8(model->Series1Title));
   if (model->Series2Title != nullptr)
     chart.SetSeriesTitle(2, QString::fromUtf8(model->Series2Title));

@@ -89,5 +89,4 @@ private:
   void CheckBoxClick(int n);
 
   const dz::GridSource& m_source;
-  bool m_lostToMessageBox = false;
 };

@@ -11,6 +11,8 @@
 #include <QSaveFile>
 
 #include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace dz {
 
@@ -56,6 +58,50 @@ void WriteInPlace(const QString& path, const std::string& contents)
   file.close();
 }
 
+// Whether the user may write the file but not the folder it lies in: then no
+// new file can be made beside it to replace it, and the file itself is
+// written over.
+bool OnlyTheFileIsWritable(const QFileInfo& info)
+{
+  if (!info.exists() || !info.isFile())
+    return false;
+  const QByteArray file = QFile::encodeName(info.absoluteFilePath());
+  const QByteArray folder = QFile::encodeName(info.absolutePath());
+  return ::faccessat(AT_FDCWD, file.constData(), W_OK, AT_EACCESS) == 0 &&
+         ::faccessat(AT_FDCWD, folder.constData(), W_OK | X_OK, AT_EACCESS) != 0 && errno == EACCES;
+}
+
+// Writes over an existing file from its start, then cuts it to the new length.
+// The old contents are kept in memory: on a failure (a full disk as the file
+// grows) they are written back, into space the file already held, and the
+// failure is reported all the same.
+void WriteOver(const QString& path, const std::string& contents)
+{
+  QFile file(path);
+  errno = 0;
+  if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
+    ThrowFileError(file, path, errno);
+  errno = 0;
+  const QByteArray old = file.readAll();
+  if (file.error() != QFileDevice::NoError)
+    ThrowFileError(file, path, errno);
+  const auto size = static_cast<qint64>(contents.size());
+  auto fail = [&](int code) {
+    file.seek(0);
+    if (file.write(old) == old.size())
+      file.resize(old.size());
+    ::fsync(file.handle());
+    ThrowFileError(file, path, code);
+  };
+  errno = 0;
+  if (!file.seek(0) || file.write(contents.data(), size) != size)
+    fail(errno);
+  errno = 0;
+  if (!file.resize(size) || ::fsync(file.handle()) != 0)
+    fail(errno);
+  file.close();
+}
+
 } // namespace
 
 void WriteFileAtomically(const QString& path, const std::string& contents)
@@ -63,6 +109,10 @@ void WriteFileAtomically(const QString& path, const std::string& contents)
   const QFileInfo info(path);
   if (info.exists() && !info.isFile() && !info.isDir()) {
     WriteInPlace(path, contents);
+    return;
+  }
+  if (OnlyTheFileIsWritable(info)) {
+    WriteOver(path, contents);
     return;
   }
   QSaveFile file(path);

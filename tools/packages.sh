@@ -3,11 +3,11 @@ DZ_PACKAGES=(
   cmake ninja-build g++ pkg-config dpkg-dev file
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev libxkbcommon-dev libqt6gui6 libjpeg62-turbo-dev
   libsqlite3-dev
-  fonts-liberation fonts-dejavu-core
+  fonts-liberation fonts-dejavu-core qt6-wayland
 )
 DZ_TEST_PACKAGES=(
   xvfb x11-xkb-utils x11-apps xdotool imagemagick poppler-utils socat
-  cups printer-driver-cups-pdf procps
+  cups printer-driver-cups-pdf procps weston
 )
 
 # Installs whatever of the given packages is missing (apt-get update first).

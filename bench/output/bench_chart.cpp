@@ -59,6 +59,25 @@ int main(int argc, char** argv)
   std::printf("chart activation, 7 series x 1170 points, %d runs: min %.2f ms, median %.2f ms, mean %.2f ms, max %.2f ms "
               "(target < 50 ms)\n",
               runs, ms.front(), ms[ms.size() / 2], sum / static_cast<double>(ms.size()), ms.back());
+
+  // A fine zoom keeps its bottom minimum through the next set-up, which then
+  // labels the whole rest of the card: as fast as any other set-up.
+  std::vector<double> zoomed;
+  for (int i = 0; i < 10; ++i) {
+    form.Chart1->Unzoom();
+    form.Chart1->ZoomTo(QRectF(QPointF(100, 0), QPointF(101, 50)));
+    QCoreApplication::processEvents();
+    source.Model = i % 2 ? 2 : 3;
+    QElapsedTimer timer;
+    timer.start();
+    form.FormActivate();
+    QCoreApplication::processEvents();
+    form.Chart1->View()->viewport()->repaint();
+    zoomed.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
+  }
+  std::sort(zoomed.begin(), zoomed.end());
+  std::printf("chart activation after a fine zoom, 10 runs: median %.2f ms (%.2f x the plain activation)\n",
+              zoomed[zoomed.size() / 2], zoomed[zoomed.size() / 2] / ms[ms.size() / 2]);
   form11 = nullptr;
   return 0;
 }

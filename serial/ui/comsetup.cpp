@@ -5,10 +5,8 @@
 #include "uikit.h"
 
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 
 // ---------------------------------------------------------------- TComSelect
 
@@ -167,7 +165,7 @@ TComSetupFrm::TComSetupFrm(QWidget* parent) : QDialog(parent)
   setWindowTitle(QStringLiteral("Setup"));
   setFont(dz::AppFont(QStringLiteral("MS Sans Serif"), 11));
   setFixedSize(231, 216);
-  setWindowFlags((windowFlags() | Qt::MSWindowsFixedSizeDialogHint) & ~Qt::WindowContextHelpButtonHint);
+  dz::SetFixedFrame(this, false);
 
   GroupBox1 = new QGroupBox(QStringLiteral(" Settings "), this);
   GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
@@ -210,8 +208,7 @@ TComSetupFrm::TComSetupFrm(QWidget* parent) : QDialog(parent)
   for (int i = 0; i < 6; ++i)
     (*combos[i])->SetComProperty(properties[i]);
 
-  if (const QScreen* screen = QGuiApplication::primaryScreen())
-    move(screen->availableGeometry().center() - rect().center());
+  dz::CentreOnScreen(this);
 }
 
 // ---------------------------------------------------------------- RunSetupDialog

@@ -12,9 +12,12 @@
 #include "testsupport.h"
 #include "uikit.h"
 
+#include "../serial/ptypair.h"
+#include "chartdialogs.h"
 #include "chartform.h"
 #include "comport.h"
 #include "docwindows.h"
+#include "erase.h"
 #include "form13.h"
 
 #include <QComboBox>
@@ -25,12 +28,14 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTest>
+#include <QWindow>
 
 using dztest::MessageBoxWatcher;
 using dztest::Lm35Text;
@@ -90,7 +95,16 @@ private slots:
   void initTestCase()
   {
     QVERIFY(m_dir.isValid());
-    QVERIFY(dztest::StartProgram());
+    // The separators hold from start-up on, before any window is shown and
+    // whatever the window system does with the chart window's activation
+    // (under Wayland there is none): a system with "." decimals must not
+    // leave them in force until then.
+    dz::ProgramNumberFormat() = dz::NumberFormat{'.', ','};
+    dz::CreateProgramWindows();
+    QCOMPARE(dz::ProgramNumberFormat().DecimalSeparator, ',');
+    QCOMPARE(dz::ProgramNumberFormat().ThousandSeparator, '.');
+    dz::ShowMainWindow();
+    QVERIFY(QTest::qWaitForWindowActive(Form1));
   }
 
   void cleanupTestCase() { dz::DestroyProgramWindows(); }
@@ -150,7 +164,7 @@ private slots:
     QCOMPARE(first.data().toString(), Lm35Text(Channel1Word(1)));
   }
 
-  void newDownloadStartsFromEmptyBuffer()
+  void bufferEmptiesAtTheFirstByteOfANewDownload()
   {
     // Without "Limpiar" in between, the second logger's readings are the ones
     // converted, not the first's again.
@@ -161,11 +175,107 @@ private slots:
     first.Stop();
 
     Simulator second;
-    const QString b = WriteStream("b.txt", TwoChannelCard([](int) { return 490; }, [](int) { return 0; }));
-    Download(second.Start({"--stream", b, "--fast"}), 0, 4096);
-    QCOMPARE(Form1->RichEdit1.LineCount(), 4096);
+    const std::string bCard = TwoChannelCard([](int) { return 490; }, [](int) { return 0; });
+    Form1->ComPort->SetPort(second.Start({"--stream", WriteStream("b.txt", bCard), "--fast"}).toStdString());
+    QTest::mouseClick(Form1->Button_open, Qt::LeftButton);
+    // Nothing of the first card is left once the second has come.
+    QTRY_VERIFY_WITH_TIMEOUT(Form1->RichEdit1.Text() == bCard, 30000);
+    QTest::mouseClick(Form1->Button_open, Qt::LeftButton);
     QCOMPARE(Cell(1, 1), QStringLiteral("25,0"));
     QCOMPARE(Cell(2, 512), QStringLiteral("-24,0"));
+
+    // An open and a close that bring nothing convert the same buffer again,
+    // with the model chosen now: one channel, so words alternate 490 and 0.
+    serialtest::PtyPair silent;
+    QVERIFY(silent.Ok());
+    Form1->ComPort->SetPort(silent.Path());
+    Form1->ComboBox1->setCurrentIndex(8);
+    QTest::mouseClick(Form1->Button_open, Qt::LeftButton);
+    QVERIFY(Form1->ComPort->Connected());
+    QTest::qWait(100);
+    QCOMPARE(Form1->RichEdit1.LineCount(), 4096);
+    QTest::mouseClick(Form1->Button_open, Qt::LeftButton);
+    QCOMPARE(Cell(1, 1), QStringLiteral("25,0"));
+    QCOMPARE(Cell(1, 2), QStringLiteral("-24,0"));
+    QCOMPARE(Cell(1, 1024), QStringLiteral("-24,0"));
+    QByteArray triggers;
+    QTRY_COMPARE(triggers += silent.Received(), QByteArray("1"));
+
+    // "BORRAR" before "Cerrar descarga": the card on the logger is erased and
+    // the port closed without a conversion. The next download brings nothing
+    // (the card is empty now), and closing it converts what was downloaded.
+    Form1->BitBtn2Click();
+    Form1->ComboBox1->setCurrentIndex(0);
+    QTest::mouseClick(Form1->Button_open, Qt::LeftButton);
+    QByteArray trigger;
+    QTRY_VERIFY((trigger += silent.Received()).size() >= 1);
+    QCOMPARE(trigger, QByteArray("1"));
+    const std::string card = TwoChannelCard(Channel1Word, Channel2Word);
+    QVERIFY(silent.Send(QByteArray::fromStdString(card)));
+    QTRY_COMPARE_WITH_TIMEOUT(Form1->RichEdit1.LineCount(), 4096, 30000);
+    Form1->BitBtn4Click();
+    QTest::mouseClick(Form17->BitBtn1, Qt::LeftButton);
+    static_cast<QWidget*>(Form18)->hide();
+    QVERIFY(!Form1->ComPort->Connected());
+    QByteArray erase;
+    QTRY_COMPARE(erase += silent.Received(), QByteArray("9"));
+    QCOMPARE(Cell(1, 1), QString()); // not converted
+    QCOMPARE(Form1->Button_open->text(), QStringLiteral("Abrir descarga"));
+    QTest::mouseClick(Form1->Button_open, Qt::LeftButton);
+    QVERIFY(Form1->ComPort->Connected());
+    QTest::qWait(100);
+    QCOMPARE(Form1->RichEdit1.Text(), card);
+    QTest::mouseClick(Form1->Button_open, Qt::LeftButton);
+    for (int n = 1; n <= 512; n += 51) {
+      QCOMPARE(Cell(1, n), Lm35Text(Channel1Word(n)));
+      QCOMPARE(Cell(2, n), Lm35Text(Channel2Word(n)));
+    }
+  }
+
+  void everyModelTitleShowsWhole()
+  {
+    // Each converter writes its title before it reads the (here empty)
+    // buffer; measured with the fonts installed, it must fit its panel.
+    const QRect room = Form1->Panel1->contentsRect();
+    for (int model = 0; model < dz::kModelCount; ++model) {
+      Form1->ComboBox1->setCurrentIndex(model);
+      QVERIFY_THROWS_EXCEPTION(std::exception, Form1->ComPortClose(nullptr));
+      const dz::ModelInfo& info = *dz::FindModel(model);
+      QCOMPARE(Form1->Label7->text(), QString::fromUtf8(info.Title.data(), qsizetype(info.Title.size())));
+      const QRect label = Form1->Label7->geometry();
+      const int needed = Form1->Label7->fontMetrics().horizontalAdvance(Form1->Label7->text());
+      QVERIFY2(label.width() >= needed && room.contains(label),
+               qPrintable(QStringLiteral("model %1: %2 px needed, label %3..%4, room %5..%6")
+                            .arg(model).arg(needed).arg(label.left()).arg(label.right()).arg(room.left()).arg(room.right())));
+      QVERIFY(Form1->Label7->fontMetrics().height() >= 11); // still readable
+    }
+  }
+
+  void fixedSizeWindowsOfferNoMaximise()
+  {
+    // Minimum, maximum and size agree (the menu bar included), and no
+    // maximise button is asked for: a window manager draws none, and no
+    // compositor can be asked to maximise a window that cannot grow.
+    const QList<QWidget*> fixed = {Form1, form11, Form14, Form15, Form16, Form17, Form18, Form19};
+    for (QWidget* w : fixed) {
+      const QString name = w->objectName() + QLatin1Char(' ') + w->windowTitle();
+      const bool shown = w->isVisible();
+      w->show();
+      QVERIFY2(QTest::qWaitForWindowExposed(w), qPrintable(name));
+      QVERIFY2(w->minimumSize() == w->maximumSize(), qPrintable(name));
+      QVERIFY2(w->size() == w->minimumSize(), qPrintable(name));
+      const QWindow* native = w->windowHandle();
+      QVERIFY2(native->minimumSize() == native->maximumSize(), qPrintable(name));
+      QVERIFY2(native->size() == native->minimumSize(), qPrintable(name));
+      QVERIFY2(!(native->flags() & Qt::WindowMaximizeButtonHint), qPrintable(name));
+      QVERIFY2(native->flags() & Qt::WindowCloseButtonHint, qPrintable(name));
+      if (!shown)
+        w->hide();
+    }
+    QVERIFY(Form1->windowHandle()->flags() & Qt::WindowMinimizeButtonHint);
+    QVERIFY(static_cast<QWidget*>(form11)->windowHandle()->flags() & Qt::WindowMinimizeButtonHint);
+    Form1->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(Form1));
   }
 
   void everyModelChoiceConvertsWithItsOwnModel()
@@ -426,12 +536,19 @@ private slots:
       form->hide();
     }
 
-    // The about box names the maker's web and mail addresses.
+    // The about box names the maker's web address and the one mail address
+    // that the documents give.
     {
       MessageBoxWatcher boxes;
       Form1->Acercadeesteprograma1->trigger();
       QCOMPARE(boxes.Texts.size(), 1);
       QVERIFY(boxes.Texts.first().contains("www.vexa-logger.example"));
+      const QString contact = static_cast<TDocForm*>(Form14)->text();
+      const QRegularExpression mail(QStringLiteral("[\\w.]+@[\\w.]+\\w"));
+      const QString address = mail.match(contact).captured();
+      QVERIFY(!address.isEmpty());
+      QVERIFY2(boxes.Details.first().contains(address), qPrintable(boxes.Details.first()));
+      QCOMPARE(mail.match(boxes.Details.first()).captured(), address);
     }
 
     // The setup dialog opens for the port; Cancel changes nothing.

@@ -148,6 +148,7 @@ public:
 
   QStringList Texts;
   QStringList Captions;
+  QStringList Details; // the informative texts
 
 private:
   void Poll()
@@ -157,6 +158,7 @@ private:
       return;
     Texts << box->text();
     Captions << box->windowTitle();
+    Details << box->informativeText();
     QAbstractButton* button = m_answer == QMessageBox::NoButton ? nullptr : box->button(m_answer);
     if (!button)
       button = box->defaultButton() ? static_cast<QAbstractButton*>(box->defaultButton()) : box->buttons().value(0);

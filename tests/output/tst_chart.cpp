@@ -12,6 +12,11 @@
 #include "uikit.h"
 
 #include <QCheckBox>
+#include <QGraphicsScene>
+#include <QGraphicsTextItem>
+#include <QPrinter>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QChart>
 #include <QGroupBox>
 #include <QLabel>
@@ -80,6 +85,7 @@ private slots:
     m_source = std::make_unique<dztest::TestSource>();
     m_form = std::make_unique<Tform11>(*m_source);
     form11 = m_form.get();
+    dz::RegisterForm(m_form.get());
   }
 
   void cleanup()
@@ -123,6 +129,7 @@ private slots:
     dztest::FillGrid(m_source->Cells, 2, 512);
     m_source->Model = 0;
     QWidget main;
+    dz::RegisterForm(&main);
     main.show();
     main.activateWindow();
     QTRY_VERIFY(main.isActiveWindow());
@@ -307,8 +314,10 @@ private slots:
     QCOMPARE(boxes, QStringList{QStringLiteral("'' is not a valid floating point value.")});
     QCOMPARE(m_form->Chart1->PointCount(1), 512);
     QVERIFY(m_form->isVisible());
-    // A real return to the window sets it up again (and fails again).
+    // A real return from another of the program's windows sets it up again
+    // (and fails again).
     QWidget other;
+    dz::RegisterForm(&other);
     other.show();
     other.activateWindow();
     QTRY_VERIFY(other.isActiveWindow());
@@ -316,6 +325,58 @@ private slots:
     QTRY_COMPARE(boxes.size(), 2);
     QTest::qWait(300);
     QCOMPARE(boxes.size(), 2);
+  }
+
+  void fineZoomUsesTheCommaAndOutlivesOtherApplications()
+  {
+    TForm19 help;
+    Form19 = &help;
+    dz::RegisterForm(&help);
+    dztest::FillGrid(m_source->Cells, 7, 1170);
+    m_source->Model = 0;
+    m_form->show();
+    QTRY_COMPARE(m_form->Chart1->PointCount(1), 512);
+    dz::ChartEngine& chart = *m_form->Chart1;
+    chart.ZoomTo(QRectF(QPointF(100, 0), QPointF(101, 50)));
+    const auto bottom = chart.DrawnRange(ChartAxis::Bottom);
+
+    // A fine zoom labels the samples with the program's decimal comma.
+    const auto labels = [&chart] {
+      QStringList numbers;
+      const QRegularExpression number(QStringLiteral("^-?\\d+([.,]\\d+)?$"));
+      for (QGraphicsItem* item : chart.Chart()->scene()->items())
+        if (auto* text = dynamic_cast<QGraphicsTextItem*>(item); text != nullptr && text->isVisible())
+          if (number.match(text->toPlainText()).hasMatch())
+            numbers << text->toPlainText();
+      return numbers;
+    };
+    QTRY_VERIFY2(labels().size() >= 5 && labels().filter(QStringLiteral("100")).size() >= 3, qPrintable(labels().join(' ')));
+    qDebug() << labels();
+    QVERIFY2(labels().filter(QStringLiteral(",")).size() >= 2, qPrintable(labels().join(' ')));
+    QVERIFY2(labels().filter(QStringLiteral(".")).isEmpty(), qPrintable(labels().join(' ')));
+
+    // A window that is none of the program's stands for another application:
+    // going there and back sets nothing up again, the zoom stays.
+    m_source->Model = 3;
+    QWidget elsewhere;
+    elsewhere.show();
+    elsewhere.activateWindow();
+    QTRY_VERIFY(elsewhere.isActiveWindow());
+    m_form->activateWindow();
+    QTRY_VERIFY(m_form->isActiveWindow());
+    QTest::qWait(50);
+    QVERIFY(chart.IsZoomed());
+    QCOMPARE(chart.DrawnRange(ChartAxis::Left), qMakePair(0.0, 50.0));
+    QCOMPARE(chart.DrawnRange(ChartAxis::Bottom), bottom);
+    QCOMPARE(chart.Title(), QStringLiteral("2 CANALES DE TEMPERATURA"));
+
+    // Coming back from another of the program's windows sets it up again.
+    m_form->ToolButton3->click();
+    QTRY_VERIFY(help.isActiveWindow());
+    m_form->activateWindow();
+    QTRY_COMPARE(chart.Title(), QStringLiteral("7 CANALES DE TEMPERATURA CON LM35Z"));
+    QCOMPARE(chart.DrawnRange(ChartAxis::Left), qMakePair(0.0, 105.0));
+    Form19 = nullptr;
   }
 
   void outOfRangeValuesDoNotWidenTheLeftAxis()
@@ -412,6 +473,9 @@ private slots:
     Form15 = &print;
     Form16 = &axes;
     Form19 = &help;
+    dz::RegisterForm(&print);
+    dz::RegisterForm(&axes);
+    dz::RegisterForm(&help);
     dztest::FillGrid(m_source->Cells, 2, 512);
     m_source->Model = 0;
     m_form->show();
@@ -445,16 +509,36 @@ private slots:
     QCOMPARE(axes.TrackBar2->value(), 512);
     QCOMPARE(qMakePair(axes.TrackBar1->minimum(), axes.TrackBar1->maximum()), qMakePair(80, 3000));
     QCOMPARE(qMakePair(axes.TrackBar2->minimum(), axes.TrackBar2->maximum()), qMakePair(100, 1170));
+    // What the axis window sets holds while the user goes back to the chart,
+    // copies and prints it, until the chart is set up again.
+    QTRY_VERIFY(axes.isActiveWindow());
     axes.TrackBar1->setValue(300);
-    QCOMPARE(m_form->Chart1->DrawnRange(ChartAxis::Left), qMakePair(-21.0, 300.0));
-    // The bottom axis scales by itself: its maximum is kept, not drawn...
     axes.TrackBar2->setValue(800);
-    QCOMPARE(m_form->Chart1->Axis(ChartAxis::Bottom).Maximum, 800.0);
-    QCOMPARE(m_form->Chart1->DrawnRange(ChartAxis::Bottom), qMakePair(0.0, 511.0));
-    // ...until a zoom fixes it.
+    QCOMPARE(m_form->Chart1->DrawnRange(ChartAxis::Left), qMakePair(-21.0, 300.0));
+    QCOMPARE(m_form->Chart1->DrawnRange(ChartAxis::Bottom), qMakePair(0.0, 800.0));
+    m_form->activateWindow(); // a click on the chart
+    QTRY_VERIFY(m_form->isActiveWindow());
+    QTest::qWait(50);
+    m_form->ToolButton2->click(); // Copiar
+    QPrinter pdf(QPrinter::HighResolution);
+    pdf.setOutputFormat(QPrinter::PdfFormat);
+    QTemporaryDir dir;
+    pdf.setOutputFileName(dir.filePath(QStringLiteral("chart.pdf")));
+    m_form->Chart1->Print(pdf, QPageLayout::Landscape);
+    QCOMPARE(m_form->Chart1->DrawnRange(ChartAxis::Left), qMakePair(-21.0, 300.0));
+    QCOMPARE(m_form->Chart1->DrawnRange(ChartAxis::Bottom), qMakePair(0.0, 800.0));
+    // A zoom and its undo come back to the axis window's setting.
     m_form->Chart1->ZoomTo(QRectF(QPointF(10, 0), QPointF(50, 20)));
-    axes.TrackBar2->setValue(700);
-    QCOMPARE(m_form->Chart1->DrawnRange(ChartAxis::Bottom), qMakePair(10.0, 700.0));
+    QCOMPARE(m_form->Chart1->DrawnRange(ChartAxis::Bottom), qMakePair(10.0, 50.0));
+    m_form->Chart1->Unzoom();
+    QCOMPARE(m_form->Chart1->DrawnRange(ChartAxis::Bottom), qMakePair(0.0, 800.0));
+    // Set up again (coming back from the zoom help): the model's axes.
+    help.activateWindow();
+    QTRY_VERIFY(help.isActiveWindow());
+    m_form->activateWindow();
+    QTRY_COMPARE(m_form->Chart1->DrawnRange(ChartAxis::Left), qMakePair(-21.0, 70.0));
+    QVERIFY(m_form->Chart1->Axis(ChartAxis::Bottom).Automatic);
+    QCOMPARE(m_form->Chart1->DrawnRange(ChartAxis::Bottom), qMakePair(0.0, 511.0));
 
     m_form->ToolButton6->click();
     QVERIFY(!m_form->isVisible());

@@ -65,6 +65,7 @@ private slots:
     m_source->Model = 0;
     m_form = std::make_unique<Tform11>(*m_source);
     form11 = m_form.get();
+    dz::RegisterForm(m_form.get());
     m_form->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
     QTRY_COMPARE(m_form->Chart1->PointCount(2), 512);

@@ -352,53 +352,108 @@ private slots:
     QCOMPARE(QDir(at).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("data.txt")});
   }
 
-  void otherUserIsAccessDenied()
+  void anotherUserWritesWhatTheFoldersAllow()
   {
-    // Root writes anywhere, so the write runs in a child process of this
+    // Root writes anywhere, so the writes run in a child process of this
     // test as the unprivileged user "nobody".
     QDir base(m_tmp->path());
-    QVERIFY(QFile::setPermissions(m_tmp->path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
-                                                  QFileDevice::ReadOther | QFileDevice::ExeOther));
+    QVERIFY(QFile::setPermissions(m_tmp->path(), kRwxR_x));
     QVERIFY(base.mkdir(QStringLiteral("closed")));
     QVERIFY(base.mkdir(QStringLiteral("open")));
     const QString closedDir = base.filePath(QStringLiteral("closed"));
     const QString openDir = base.filePath(QStringLiteral("open"));
-    QVERIFY(QFile::setPermissions(closedDir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
-                                               QFileDevice::ReadOther | QFileDevice::ExeOther));
-    QVERIFY(QFile::setPermissions(openDir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
-                                             QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther));
-    // A copy of this program where "nobody" may run it, wherever the build lies.
-    const QString self = m_tmp->filePath(QStringLiteral("writer"));
-    QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), self));
-    QVERIFY(QFile::setPermissions(self, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
-                                          QFileDevice::ReadOther | QFileDevice::ExeOther));
-    if (QProcess::execute(QStringLiteral("setpriv"), {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                                                      QStringLiteral("--clear-groups"), QStringLiteral("test"),
-                                                      QStringLiteral("-x"), self}) != 0)
+    QVERIFY(QFile::setPermissions(closedDir, kRwxR_x));
+    QVERIFY(QFile::setPermissions(openDir, kRwxR_x | QFileDevice::WriteOther));
+    const QString self = ChildCopy();
+    if (self.isEmpty())
       QSKIP("user nobody cannot reach the temporary folder here");
 
-    const QStringList targets{closedDir + QStringLiteral("/data.txt"), closedDir + QStringLiteral("/new.txt"),
+    const QStringList refused{closedDir + QStringLiteral("/data.txt"), closedDir + QStringLiteral("/new.txt"),
                               openDir + QStringLiteral("/data.txt")};
-    WriteRaw(targets[0], "old\r\n");
-    WriteRaw(targets[2], "old\r\n");
-    QVERIFY(QFile::setPermissions(targets[2], QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther));
-    for (const QString& target : targets) {
-      int rc = 0;
-      const QByteArray out = dztest::Run(QStringLiteral("setpriv"),
-                                         {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                                          QStringLiteral("--clear-groups"), self, QStringLiteral("--write-as-child"), target},
-                                         &rc);
-      QCOMPARE(rc, 0);
-      QCOMPARE(out.trimmed(), QByteArray("File access denied"));
-    }
-    QCOMPARE(ReadAll(targets[0]), QByteArray("old\r\n"));
-    QVERIFY(!QFile::exists(targets[1]));
-    QCOMPARE(ReadAll(targets[2]), QByteArray("old\r\n"));
-    QCOMPARE(QDir(closedDir).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("data.txt")});
+    WriteRaw(refused[0], "old\r\n");
+    WriteRaw(refused[2], "old\r\n");
+    QVERIFY(QFile::setPermissions(refused[2], QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther));
+    for (const QString& target : refused)
+      QCOMPARE(WriteAsNobody(self, target), QByteArray("File access denied"));
+    QCOMPARE(ReadAll(refused[0]), QByteArray("old\r\n"));
+    QVERIFY(!QFile::exists(refused[1]));
+    QCOMPARE(ReadAll(refused[2]), QByteArray("old\r\n"));
     QCOMPARE(QDir(openDir).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("data.txt")});
+
+    // A file the user may write in a folder the user may not: no new file
+    // can replace it, so it is written over, longer or shorter than before.
+    const QString shared = closedDir + QStringLiteral("/shared.txt");
+    WriteRaw(shared, QByteArray("old\r\n").repeated(100));
+    QVERIFY(QFile::setPermissions(shared, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther |
+                                            QFileDevice::WriteOther));
+    QCOMPARE(WriteAsNobody(self, shared), QByteArray("written"));
+    QCOMPARE(ReadAll(shared), QByteArray("new\r\n"));
+    QCOMPARE(WriteAsNobody(self, shared, 3000), QByteArray("written"));
+    QCOMPARE(ReadAll(shared), QByteArray("new\r\n").repeated(600));
+    QCOMPARE(QFileInfo(shared).ownerId(), 0u); // the same file, not a new one
+    QCOMPARE(QDir(closedDir).entryList(QDir::Files | QDir::Hidden),
+             (QStringList{QStringLiteral("data.txt"), QStringLiteral("shared.txt")}));
+  }
+
+  void writtenOverInPlaceAFullDiskKeepsTheOldFile()
+  {
+    const QString at = m_tmp->filePath(QStringLiteral("small"));
+    QVERIFY(QDir().mkpath(at));
+    QVERIFY(QFile::setPermissions(m_tmp->path(), kRwxR_x));
+    TmpMount fs(at, "size=64k,mode=0755");
+    if (!fs.Ok())
+      QSKIP(qPrintable(fs.Why()));
+    const QString self = ChildCopy();
+    if (self.isEmpty())
+      QSKIP("user nobody cannot reach the temporary folder here");
+    const QString shared = at + QStringLiteral("/shared.txt");
+    const QByteArray old = QByteArray("old\r\n").repeated(1000);
+    WriteRaw(shared, old);
+    QVERIFY(QFile::setPermissions(shared, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther |
+                                            QFileDevice::WriteOther));
+    QFile filler(at + QStringLiteral("/filler"));
+    QVERIFY(filler.open(QIODevice::WriteOnly));
+    const QByteArray block(4096, 'x');
+    while (filler.write(block) == block.size() && filler.flush()) {
+    }
+    filler.close();
+    QCOMPARE(WriteAsNobody(self, shared, 40000), QByteArray("Disk full"));
+    QCOMPARE(ReadAll(shared), old);
   }
 
 private:
+  static constexpr QFileDevice::Permissions kRwxR_x = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                       QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                                       QFileDevice::ExeOther;
+
+  // A copy of this program where "nobody" may run it, wherever the build
+  // lies; empty when nobody cannot run it there.
+  QString ChildCopy()
+  {
+    const QString self = m_tmp->filePath(QStringLiteral("writer"));
+    if (!QFile::exists(self) && (!QFile::copy(QCoreApplication::applicationFilePath(), self) ||
+                                 !QFile::setPermissions(self, kRwxR_x)))
+      return {};
+    if (QProcess::execute(QStringLiteral("setpriv"), {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                                                      QStringLiteral("--clear-groups"), QStringLiteral("test"),
+                                                      QStringLiteral("-x"), self}) != 0)
+      return {};
+    return self;
+  }
+
+  // One write of the export as user nobody: its outcome ("written" or the
+  // error's text).
+  static QByteArray WriteAsNobody(const QString& self, const QString& target, int bytes = 0)
+  {
+    int rc = -1;
+    QStringList args{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups"),
+                     self, QStringLiteral("--write-as-child"), target};
+    if (bytes > 0)
+      args << QString::number(bytes);
+    const QByteArray out = dztest::Run(QStringLiteral("setpriv"), args, &rc);
+    return rc == 0 ? out.trimmed() : QByteArray("exit ") + QByteArray::number(rc);
+  }
+
   std::unique_ptr<QTemporaryDir> m_tmp;
   dz::CellGrid m_grid;
   std::unique_ptr<dz::DataFileExport> m_export;
@@ -406,10 +461,14 @@ private:
 
 int main(int argc, char** argv)
 {
-  // Child mode of otherUserIsAccessDenied: one write, its outcome on stdout.
-  if (argc == 3 && std::string(argv[1]) == "--write-as-child") {
+  // Child mode of the tests as another user: one write of "new\r\n" (repeated
+  // to about the size given), its outcome on stdout.
+  if ((argc == 3 || argc == 4) && std::string(argv[1]) == "--write-as-child") {
+    std::string contents = "new\r\n";
+    while (argc == 4 && contents.size() < std::stoul(argv[3]))
+      contents += "new\r\n";
     try {
-      dz::WriteFileAtomically(QString::fromLocal8Bit(argv[2]), "new\r\n");
+      dz::WriteFileAtomically(QString::fromLocal8Bit(argv[2]), contents);
       std::puts("written");
     } catch (const dz::FileError& e) {
       std::puts(e.what());

@@ -1,0 +1,23 @@
+# Shared by the end-to-end scripts (sourced). They define $work, $cli, fail()
+# and menu() <x of the menu title> <mnemonic> for their own window.
+
+# A two-channel card whose words are known: channel 1 = 240 + n, channel 2 = 740 - n.
+write_card() {
+  awk 'function word(w) { r = w % 256; printf "%d\r\n%d\r\n%d\r\n%d\r\n", int(w / 256), int(r / 100), int(r / 10) % 10, r % 10 }
+       BEGIN { for (n = 1; n <= 512; n++) { word(240 + n); word(740 - n) } }' >"$1"
+}
+
+# "Archivos > Guardar datos descargados" as $work/saved (the dialog adds .txt);
+# the file must equal the command line's conversion of the card $1.
+save_and_compare() {
+  rm -f "$work/saved.txt"
+  menu 30 d
+  sleep 1
+  xdotool type --delay 20 "$work/saved"
+  xdotool key Return
+  for _ in $(seq 100); do [ -s "$work/saved.txt" ] && break; sleep 0.1; done
+  [ -s "$work/saved.txt" ] || fail "no data file (the suffix .txt is added)"
+  "$cli" convert --model 0 "$1" -o "$work/expected.txt"
+  cmp "$work/saved.txt" "$work/expected.txt" || fail "saved file differs from the conversion of the stream"
+  head -n 1 "$work/saved.txt" | grep -q '^0,1 49,9' || fail "first line: $(head -n 1 "$work/saved.txt")"
+}
