@@ -46,10 +46,7 @@ QByteArray ReadFile(const QString& path)
 // Answers the next file dialog with a name, as a user types it.
 std::unique_ptr<OnModal<QFileDialog>> TypeName(const QString& path)
 {
-  return std::make_unique<OnModal<QFileDialog>>([path](QFileDialog* d) {
-    d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(path);
-    QMetaObject::invokeMethod(d, "accept");
-  });
+  return std::unique_ptr<OnModal<QFileDialog>>(dztest::TypeName(path));
 }
 
 std::vector<dz::ArchivedDownload> Archived()

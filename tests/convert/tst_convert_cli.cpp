@@ -1,4 +1,4 @@
-// dedizivi-cli convert, run as a separate process (issue 3): CR, LF and CR LF
+// dedizivi-cli convert, run as a separate process: CR, LF and CR LF
 // inputs, standard input and output, failures (status 1, message with the
 // sample number, no output file created or changed) and usage errors (2).
 
