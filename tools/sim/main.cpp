@@ -276,37 +276,45 @@ public:
 private:
   // The program closed the device: a real serial line would lose what the
   // logger sends now, so the stream in progress ends, its queued bytes go,
-  // and the next trigger starts afresh. The exclusive-use flag that a program
-  // sets lives on while we hold the device, and would lock its owner out of
-  // the next open: clear it.
+  // and the next trigger starts afresh. That holds when the device is open
+  // again already, too: a close and the next open often come in one batch,
+  // and the old stream running on would swallow the new trigger. An open
+  // that finds the device closed ends a stream too: one started by a
+  // trigger whose sender closed at once has nobody to go to. The
+  // exclusive-use flag that a program sets lives on while we hold the
+  // device, and would lock its owner out of the next open: clear it.
   void OnOpenClose()
   {
+    if (watch_ < 0) return;
     alignas(inotify_event) char buf[4096];
     bool closedByAll = false;
+    bool freshOpen = false;
     for (;;) {
       const ssize_t n = ::read(watch_, buf, sizeof buf);
       if (n <= 0) break;
       for (ssize_t off = 0; off < n;) {
         const auto* ev = reinterpret_cast<const inotify_event*>(buf + off);
-        if (ev->mask & IN_OPEN) ++openers_;
+        if ((ev->mask & IN_OPEN) && openers_++ == 0) freshOpen = true;
         if ((ev->mask & IN_CLOSE) && openers_ > 0 && --openers_ == 0) closedByAll = true;
         off += ssize_t(sizeof(inotify_event) + ev->len);
       }
     }
-    // Opened again already: a trigger read meanwhile belongs to the new open,
-    // and its stream must go on.
-    if (!closedByAll || openers_ > 0) return;
+    if (!closedByAll && !freshOpen) return;
     streaming_ = false;
-    ::ioctl(slave_, TIOCNXCL);
     ::tcflush(slave_, TCIFLUSH);
+    if (openers_ == 0) ::ioctl(slave_, TIOCNXCL);
   }
 
+  // A program opens the device before it writes, so when bytes are read the
+  // events of every open before them are queued already: take those first,
+  // so that a trigger is never counted against the session before its own.
   bool ReadInput()
   {
     char buf[256];
     for (;;) {
       const ssize_t n = ::read(master_, buf, sizeof buf);
       if (n > 0) {
+        OnOpenClose();
         for (ssize_t i = 0; i < n; ++i) OnByte(buf[i]);
         continue;
       }
