@@ -34,8 +34,7 @@ void CreateProgramWindows()
   // window system may never activate it (Wayland does not), and a download
   // converted before that would show and save "15.5", which the chart then
   // refuses.
-  ProgramNumberFormat().DecimalSeparator = ',';
-  ProgramNumberFormat().ThousandSeparator = '.';
+  UseProgramSeparators();
 
   Form1 = Create<TForm1>();
   Form2 = Create<TForm2>();

@@ -8,4 +8,10 @@ NumberFormat& ProgramNumberFormat()
   return format;
 }
 
+void UseProgramSeparators()
+{
+  ProgramNumberFormat().DecimalSeparator = ',';
+  ProgramNumberFormat().ThousandSeparator = '.';
+}
+
 } // namespace dz

@@ -4,8 +4,6 @@ namespace dz {
 
 // The program-wide number format: every conversion between numbers and text
 // (grid cells, the radiation constant, the chart's reading of cells) uses it.
-// It follows the system's regional settings until the chart window sets
-// "," and "." at start-up.
 struct NumberFormat {
   char DecimalSeparator = '.';
   char ThousandSeparator = ',';
@@ -13,5 +11,9 @@ struct NumberFormat {
 
 // The one shared instance.
 NumberFormat& ProgramNumberFormat();
+
+// The program's own separators, "," and ".", whatever the regional settings:
+// the window sets them at start-up, the command line before it converts.
+void UseProgramSeparators();
 
 } // namespace dz

@@ -3,7 +3,6 @@
 #include "conversion.h"
 #include "linebuffer.h"
 #include "models.h"
-#include "numberformat.h"
 
 namespace dz {
 
@@ -38,10 +37,6 @@ Converted ConvertStream(int model, const std::string& constant, const std::strin
   const std::string_view whole = WholeLines(received);
   LineBuffer buffer;
   buffer.Append(whole);
-
-  // As in the program after start-up: comma and full stop.
-  ProgramNumberFormat().DecimalSeparator = ',';
-  ProgramNumberFormat().ThousandSeparator = '.';
 
   Converted result;
   result.CutLineLeftOut = whole.size() < received.size();

@@ -22,7 +22,7 @@ struct Converted {
 
 // The received bytes, whole lines only: a last line without its line end is
 // left out, as a download leaves it out. The radiation model reads the
-// constant and offset as the panel's texts.
+// constant and offset as the panel's texts, in the program's number format.
 Converted ConvertStream(int model, const std::string& constant, const std::string& offset,
                         std::string_view received);
 

@@ -157,9 +157,8 @@ void Tform11::FormActivate()
 {
   checkeo();
 
-  dz::NumberFormat& format = dz::ProgramNumberFormat();
-  format.DecimalSeparator = ',';
-  format.ThousandSeparator = '.';
+  dz::UseProgramSeparators();
+  const dz::NumberFormat& format = dz::ProgramNumberFormat();
   Chart1->SetDecimalSeparator(format.DecimalSeparator);
 
   const dz::ChartModel* model = dz::FindChartModel(m_source.ModelIndex());

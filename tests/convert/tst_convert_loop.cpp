@@ -95,8 +95,7 @@ std::string ThermocoupleLine(int ref, int channel)
 
 void TestConvertLoop::init()
 {
-  ProgramNumberFormat().DecimalSeparator = ',';
-  ProgramNumberFormat().ThousandSeparator = '.';
+  UseProgramSeparators();
 }
 
 void TestConvertLoop::noModelDoesNothing()

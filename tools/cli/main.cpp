@@ -3,6 +3,8 @@
 
 #include "commands.h"
 
+#include "numberformat.h"
+
 #include <array>
 #include <cstdio>
 #include <string>
@@ -48,6 +50,8 @@ void PrintHelp(std::FILE* to)
 
 int main(int argc, char** argv)
 {
+  // Converted as the program converts after its start-up.
+  dz::UseProgramSeparators();
   if (argc < 2) {
     PrintHelp(stderr);
     return dz::cli::kExitUsage;
