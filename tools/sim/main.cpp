@@ -466,8 +466,6 @@ int main(int argc, char** argv)
 
   // Links first, then the device name: whoever reads the first line may rely
   // on the links being there.
-  // Links first, then the device name: whoever reads the first line may rely
-  // on the links being there.
   const std::string portsDir = dz::SimulatorPortsDirectory();
   const bool portsDirOk = ::mkdir(portsDir.c_str(), 0700) == 0 || errno == EEXIST;
   if (!portsDirOk)
