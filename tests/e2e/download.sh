@@ -23,10 +23,7 @@ fail() { echo "FAIL: $*"; import -window root "$work/../dedizivi-e2e-failure.png
 source "$(dirname "$0")/e2elib.sh"
 stream=$work/card.txt
 write_card "$stream"
-
-"$sim" --stream "$stream" --fast --link "$XDG_RUNTIME_DIR/dedizivi-ports/vexa-logger-sim" > "$work/sim.out" &
-pids+=($!)
-for _ in $(seq 50); do [ -s "$work/sim.out" ] && break; sleep 0.1; done
+start_logger "$stream" "$XDG_RUNTIME_DIR/dedizivi-ports/vexa-logger-sim"
 
 window() { timeout 20 xdotool search --sync --onlyvisible --name "$1" | head -n 1; }
 start_app() {

@@ -83,9 +83,7 @@ cp "$store" "$work/store.before"
 source "$(dirname "$0")/e2elib.sh"
 stream=$work/card.txt
 write_card "$stream"
-"$sim" --stream "$stream" --fast --link "$run/logger" >"$work/sim.out" &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$work/sim.out" ] && break; sleep 0.05; done
+start_logger "$stream" "$run/logger"
 
 (cd "$(dirname "$app")" && WAYLAND_DISPLAY=$socket QT_QPA_PLATFORM=wayland exec "$app" --port "$run/logger") \
   >"$work/app.out" 2>&1 &

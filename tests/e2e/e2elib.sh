@@ -1,10 +1,18 @@
-# Shared by the end-to-end scripts (sourced). They define $work, $cli, fail()
-# and menu() <x of the menu title> <mnemonic> for their own window.
+# Shared by the end-to-end scripts (sourced). They define $work, $cli, $sim,
+# pids, fail() and menu() <x of the menu title> <mnemonic> for their own window.
 
 # A two-channel card whose words are known: channel 1 = 240 + n, channel 2 = 740 - n.
 write_card() {
   awk 'function word(w) { r = w % 256; printf "%d\r\n%d\r\n%d\r\n%d\r\n", int(w / 256), int(r / 100), int(r / 10) % 10, r % 10 }
        BEGIN { for (n = 1; n <= 512; n++) { word(240 + n); word(740 - n) } }' >"$1"
+}
+
+# The simulator playing the card $1 on a device linked at $2; returns once it
+# has printed the device, so the link is there.
+start_logger() {
+  "$sim" --stream "$1" --fast --link "$2" >"$work/sim.out" &
+  pids+=($!)
+  for _ in $(seq 100); do [ -s "$work/sim.out" ] && break; sleep 0.05; done
 }
 
 # "Archivos > Guardar datos descargados" as $work/saved (the dialog adds .txt);
