@@ -248,7 +248,9 @@ std::optional<RegFile> RegFile::Parse(const std::string& content)
     // A value written over several lines ends each but the last with a backslash.
     // Past the file's last line each one continues into nothing: dropping them
     // keeps a value from ending in a backslash, which would swallow the line
-    // written after it at the next save.
+    // written after it at the next save. An empty part leaves the blanks before
+    // its backslash at the end; they go too, so that a backslash before them
+    // continues the value as well.
     std::string joined;
     if (line.back() == '\\') {
       joined = line;
@@ -257,8 +259,10 @@ std::optional<RegFile> RegFile::Parse(const std::string& content)
         joined.pop_back();
         if (nextLine(more))
           joined += TrimView(more);
+        while (!joined.empty() && (joined.back() == ' ' || joined.back() == '\t'))
+          joined.pop_back();
       }
-      line = TrimView(joined); // blanks before a dropped backslash, or before an empty last part
+      line = joined;
     }
     if (line.empty())
       return std::nullopt;
