@@ -1,6 +1,5 @@
 #include "csv.h"
 
-
 #include <cctype>
 #include <charconv>
 #include <limits>

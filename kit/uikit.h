@@ -7,8 +7,8 @@ namespace dz {
 
 // Shows a window of the program without blocking: visible, raised and active.
 // A window already visible is only brought to the front; there is never a second one.
-// Under Wayland the compositor places windows and decides about focus: the
-// window is then only shown and its activation requested.
+// Under Wayland the compositor places windows and decides about focus: a
+// window open behind another is shown anew, which brings it to the front.
 void ShowForm(QWidget* form);
 
 // Fonts named after the original ones, mapped to metric-compatible free fonts

@@ -213,7 +213,6 @@ int Export(const std::vector<std::string_view>& argv)
   if (!converting) {
     // Only the raw bytes were asked for: no data file on standard output.
     request.Files = OutputSet{};
-    request.DataFile.reset();
     request.DataOutput.reset();
   }
   if (converting && !FindModel(request.Model))

@@ -28,17 +28,17 @@ std::optional<std::string> ReadOutputOptions(const ParsedArgs& args, OutputReque
     request.Constant = *v;
   if (auto v = args.Last("--offset"))
     request.Offset = *v;
-  request.DataFile = args.Last("--output");
-  request.CsvFile = args.Last("--csv");
-  if (!request.DataFile && !request.CsvFile)
-    request.DataFile = "-";
-  if (request.DataFile)
-    request.DataOutput = request.Files.AddOutput("-o", *request.DataFile);
-  if (request.CsvFile)
-    request.CsvOutput = request.Files.AddOutput("--csv", *request.CsvFile);
+  std::optional<std::string> dataFile = args.Last("--output");
+  const std::optional<std::string> csvFile = args.Last("--csv");
+  if (!dataFile && !csvFile)
+    dataFile = "-";
+  if (dataFile)
+    request.DataOutput = request.Files.AddOutput("-o", *dataFile);
+  if (csvFile)
+    request.CsvOutput = request.Files.AddOutput("--csv", *csvFile);
 
   const bool csvOnly = args.Has("--decimal") || args.Has("--start") || args.Has("--interval");
-  if (csvOnly && !request.CsvFile)
+  if (csvOnly && !csvFile)
     return "--decimal, --start and --interval shape the CSV: give --csv FILE too";
   if (auto v = args.Last("--decimal")) {
     const auto style = ParseDecimalStyle(*v);

@@ -25,13 +25,11 @@ struct OutputRequest {
   int Model = -1;
   std::string Constant;      // Edit1 starts empty
   std::string Offset = "0";  // SpinEdit1 starts at 0
-  // The data file: a path, "-" for standard output, or nothing for none.
-  std::optional<std::string> DataFile;
-  std::optional<std::string> CsvFile;
   CsvOptions Csv;
   // Every file of the command: the data file and the CSV, and what the
   // command adds (its input, the raw file, the port) before Files.Check().
   OutputSet Files;
+  // Their places in Files; nothing when not wanted.
   std::optional<std::size_t> DataOutput;
   std::optional<std::size_t> CsvOutput;
 };
