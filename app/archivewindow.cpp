@@ -1,9 +1,7 @@
 #include "archivewindow.h"
 
-#include "comport.h"
 #include "csv.h"
 #include "datafileexport.h"
-#include "dedizivi.h"
 #include "models.h"
 #include "streamconvert.h"
 #include "uikit.h"
@@ -16,11 +14,8 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMessageBox>
-#include <QProgressBar>
 #include <QPushButton>
-#include <QSpinBox>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -133,7 +128,7 @@ private:
   std::vector<ArchivedDownload> m_entries;
 };
 
-ArchiveWindow::ArchiveWindow(TForm1& form) : QDialog(&form, Qt::Window), m_form(form)
+ArchiveWindow::ArchiveWindow(ArchiveHost& host) : QDialog(host.HostWindow(), Qt::Window), m_host(host)
 {
   setObjectName(QStringLiteral("DescargasAnteriores"));
   setWindowTitle(QStringLiteral("Descargas anteriores"));
@@ -320,32 +315,11 @@ void ArchiveWindow::OpenClick()
   const ArchivedDownload* d = Selected();
   if (!d || d->Erase)
     return;
-  if (m_form.ComPort->Connected())
+  if (m_host.DownloadOpen())
     throw std::runtime_error("Cierre la descarga en curso antes de abrir una anterior");
-  const int model = ChosenModel(*d);
-  const std::string raw = RawOf(*d);
-
-  // As closing a live download leaves the window: the bytes in the buffer,
-  // the model selected, the radiation fields as they were typed, the bar
-  // stepped once per byte.
+  ReopenedDownload reopened{RawOf(*d), ChosenModel(*d), d->Constant, d->Offset};
   hide();
-  ShowForm(&m_form);
-  m_form.RichEdit1.Clear();
-  m_form.RichEdit1.Append(raw);
-  m_form.ComboBox1->setCurrentIndex(model);
-  if (d->Constant)
-    m_form.Edit1->setText(Q(*d->Constant));
-  if (d->Offset)
-    m_form.SpinEdit1->setValue(Q(*d->Offset).toInt());
-  const ModelInfo& info = *FindModel(model);
-  m_form.ProgressBar1->setMaximum(info.DownloadMaximum);
-  if (raw.empty())
-    m_form.ProgressBar1->reset();
-  else
-    m_form.ProgressBar1->setValue(static_cast<int>((raw.size() - 1) % static_cast<std::size_t>(info.DownloadMaximum)) + 1);
-  if (model == kRadiationModel)
-    m_form.MUESTRADATARAD();
-  m_form.ConvertSelection();
+  m_host.Reopen(reopened);
 }
 
 void ArchiveWindow::ExportCsvClick()
@@ -375,8 +349,8 @@ void ArchiveWindow::ExportCsvClick()
     times->IntervalSeconds = *seconds;
     csv.Times = *times;
   }
-  const Converted c = ConvertStream(model, d->Constant ? *d->Constant : m_form.Edit1->text().toStdString(),
-                                    d->Offset ? *d->Offset : m_form.SpinEdit1->text().toStdString(), RawOf(*d));
+  const Converted c = ConvertStream(model, d->Constant ? *d->Constant : m_host.TypedConstant(),
+                                    d->Offset ? *d->Offset : m_host.TypedOffset(), RawOf(*d));
   if (c.Error)
     throw std::runtime_error(c.Error->what());
   WriteFileAtomically(path, CsvContents(*FindModel(model), c.Grid, c.Rows, csv));

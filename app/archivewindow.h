@@ -5,6 +5,7 @@
 // it can also be exported as CSV, saved raw, or deleted.
 
 #include "archive.h"
+#include "archivehost.h"
 
 #include <QDialog>
 
@@ -15,7 +16,6 @@ class QDateTimeEdit;
 class QLabel;
 class QPushButton;
 class QTableView;
-class TForm1;
 
 namespace dz {
 
@@ -23,7 +23,7 @@ class ArchiveListModel;
 
 class ArchiveWindow : public QDialog {
 public:
-  explicit ArchiveWindow(TForm1& form);
+  explicit ArchiveWindow(ArchiveHost& host);
 
   // Reads the archive again; the newest entry is selected and the list has
   // the keyboard focus.
@@ -52,7 +52,7 @@ private:
   int ChosenModel(const ArchivedDownload& d) const;
   std::string RawOf(const ArchivedDownload& d) const;
 
-  TForm1& m_form;
+  ArchiveHost& m_host;
   ArchiveListModel* m_entries = nullptr;
   QTableView* m_list = nullptr;
   QComboBox* m_model = nullptr;

@@ -658,12 +658,12 @@ void TForm1::ProgressStep()
 
 std::string TForm1::RadiationOffsetText()
 {
-  return SpinEdit1->text().toStdString();
+  return TypedOffset();
 }
 
 std::string TForm1::RadiationConstantText()
 {
-  return Edit1->text().toStdString();
+  return TypedConstant();
 }
 
 // ---- Menu ------------------------------------------------------------------
@@ -702,8 +702,49 @@ void TForm1::Imprimir1Click()
 void TForm1::Descargasanteriores1Click()
 {
   if (!m_archiveWindow)
-    m_archiveWindow = new dz::ArchiveWindow(*this);
+    m_archiveWindow = new dz::ArchiveWindow(static_cast<dz::ArchiveHost&>(*this));
   dz::ShowForm(m_archiveWindow);
+}
+
+bool TForm1::DownloadOpen() const
+{
+  return ComPort->Connected();
+}
+
+void TForm1::Reopen(const dz::ReopenedDownload& d)
+{
+  const dz::ModelInfo* info = dz::FindModel(d.Model);
+  if (!info)
+    return;
+  // As closing a live download leaves the window: the bytes in the buffer,
+  // the model selected, the radiation fields as they were typed, the bar
+  // stepped once per byte.
+  dz::ShowForm(this);
+  RichEdit1.Clear();
+  RichEdit1.Append(d.Raw);
+  ComboBox1->setCurrentIndex(d.Model);
+  if (d.Constant)
+    Edit1->setText(QString::fromStdString(*d.Constant));
+  if (d.Offset)
+    SpinEdit1->setValue(QString::fromStdString(*d.Offset).toInt());
+  ProgressBar1->setMaximum(info->DownloadMaximum);
+  if (d.Raw.empty())
+    ProgressBar1->reset();
+  else
+    ProgressBar1->setValue(static_cast<int>((d.Raw.size() - 1) % static_cast<std::size_t>(info->DownloadMaximum)) + 1);
+  if (d.Model == dz::kRadiationModel)
+    MUESTRADATARAD();
+  ConvertSelection();
+}
+
+std::string TForm1::TypedConstant() const
+{
+  return Edit1->text().toStdString();
+}
+
+std::string TForm1::TypedOffset() const
+{
+  return SpinEdit1->text().toStdString();
 }
 
 void TForm1::PrintModel(int model)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "archivehost.h"
 #include "cellgrid.h"
 #include "conversion.h"
 #include "gridsource.h"
@@ -30,7 +31,10 @@ class WindowRecording;
 }
 
 // The main window: download cycle, model selector, data grid, menu and hover help.
-class TForm1 : public QMainWindow, public dz::GridSource, private dz::ConversionTarget {
+class TForm1 : public QMainWindow,
+               public dz::GridSource,
+               private dz::ConversionTarget,
+               private dz::ArchiveHost {
 public:
   explicit TForm1(QWidget* parent = nullptr);
   ~TForm1() override;
@@ -154,6 +158,13 @@ private:
   void PrintModel(int model);
   static int NextStep(int position, int minimum, int maximum);
   static void StepIt(QProgressBar* bar);
+
+  // dz::ArchiveHost: what "Descargas anteriores" asks of this window.
+  QWidget* HostWindow() override { return this; }
+  bool DownloadOpen() const override;
+  void Reopen(const dz::ReopenedDownload& download) override;
+  std::string TypedConstant() const override;
+  std::string TypedOffset() const override;
 
   // dz::ConversionTarget
   dz::CellGrid& Grid() override { return m_grid; }
