@@ -350,7 +350,8 @@ void ArchiveWindow::ExportCsvClick()
     csv.Times = *times;
   }
   const Converted c = ConvertStream(model, d->Constant ? *d->Constant : m_host.TypedConstant(),
-                                    d->Offset ? *d->Offset : m_host.TypedOffset(), RawOf(*d));
+                                    d->Offset ? *d->Offset : m_host.TypedOffset(), RawOf(*d),
+                                    EndedCut(*d) ? LastLine::LeaveOutCut : LastLine::AsItStands);
   if (c.Error)
     throw std::runtime_error(c.Error->what());
   WriteFileAtomically(path, CsvContents(*FindModel(model), c.Grid, c.Rows, csv));

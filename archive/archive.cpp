@@ -251,6 +251,21 @@ std::string_view EndReasonName(EndReason reason)
   return "interrupted";
 }
 
+bool EndedCut(const ArchivedDownload& d)
+{
+  switch (d.End) {
+  case EndReason::Running:
+  case EndReason::LineLost:
+  case EndReason::Quit:
+  case EndReason::Interrupted: return true;
+  case EndReason::Closed: return d.From == Source::CommandLine;
+  case EndReason::FullCard:
+  case EndReason::Idle:
+  case EndReason::Erase: return false;
+  }
+  return false;
+}
+
 std::string_view SourceName(Source source)
 {
   return source == Source::Window ? "window" : "cli";

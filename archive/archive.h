@@ -88,6 +88,12 @@ struct ArchivedDownload {
   EndReason End = EndReason::Running;
 };
 
+// Whether the download is known to have been cut off while a line may still
+// have been arriving: the line was lost, the program writing it died, quit or
+// is still at it, or the command line's download was interrupted (Ctrl-C
+// ends it as "closed"). A last line without its line end is then no reading.
+bool EndedCut(const ArchivedDownload& d);
+
 // Something the archive could not do, or did by itself, that the user must
 // hear of. The window and the command line word it in their own language.
 struct ArchiveNotice {

@@ -235,7 +235,9 @@ int Export(const std::vector<std::string_view>& argv)
       return Fail(command, *failed);
     return kExitOk;
   }
-  const Converted c = ConvertStream(request, raw);
+  const LastLine last = EndedCut(d) ? LastLine::LeaveOutCut : LastLine::AsItStands;
+  const Converted c = ConvertStream(request, raw, last);
+  NoteLastLine("archive export", c, last);
   if (c.Error)
     return Fail(command, "conversion stopped at sample " + std::to_string(c.Error->Sample()) + ": " +
                            c.Error->what());

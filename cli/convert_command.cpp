@@ -23,7 +23,7 @@ void PrintConvertHelp(std::FILE* to)
     "Converts a raw Vexa-Logger download (lines end with CR, LF or CR LF) into the\n"
     "file that \"Guardar datos descargados\" writes: no header, one line per sample,\n"
     "fields joined by one space, CR LF, decimal comma; 512, 1170 or 1024 lines. A\n"
-    "last line without its line end was cut: it is left out, as download does.\n"
+    "last line without its line end is converted as it stands (a note says so).\n"
     "\n"
     "  --model N     0 two-channel LM35     3 seven-channel LM335  6 humidity V 2/2\n"
     "                1 two-channel NTC      4 radiation PAR        7 millivolts\n"
@@ -95,12 +95,10 @@ int RunConvertCommand(const std::vector<std::string_view>& argv)
   }
 
   const Converted c = ConvertStream(request, raw);
+  NoteLastLine("convert", c, LastLine::AsItStands);
   if (c.Error) {
     std::fprintf(stderr, "dedizivi-cli convert: conversion stopped at sample %d: %s\n", c.Error->Sample(),
                  c.Error->what());
-    if (c.CutLineLeftOut)
-      std::fprintf(stderr, "dedizivi-cli convert: the input ends inside a line (no line end after its last "
-                           "bytes): that line was cut and is not converted, as a download leaves it out\n");
     return kExitFailed;
   }
   if (auto failed = WriteOutputs(request, c.Grid, c.Rows)) {

@@ -511,15 +511,20 @@ int RunDownloadCommand(const std::vector<std::string_view>& argv)
     return kExitNoData;
   }
 
-  // Only lines that arrived whole are converted (ConvertStream): a line cut
-  // off mid-number would read as a different number.
+  // The last line is read as it stands, as the window reads it, unless the
+  // download is known to have been cut off in the middle of it: then it may
+  // hold "1" of a "15", and is left out.
+  const bool cut = end == End::HungUp || end == End::Interrupted;
+  const Converted c = ConvertStream(request, received.Text(), cut ? LastLine::LeaveOutCut : LastLine::AsItStands);
+  // A sample not wholly received stops the conversion of a short download;
+  // one that arrived whole and does not convert is a real failure.
   const int linesPerSample = model.LinesUsed / model.Samples;
   const int wholeSamples = std::min(model.Samples, finished / linesPerSample);
-  const Converted c = ConvertStream(request, received.Text());
-  const bool shortDownload = wholeSamples < model.Samples;
-  if (c.Error && !(shortDownload && c.Error->Sample() == wholeSamples + 1))
+  const bool shortDownload = c.Rows < model.Samples;
+  if (c.Error && c.Error->Sample() <= wholeSamples)
     return Fail("conversion stopped at sample " + std::to_string(c.Error->Sample()) + ": " + c.Error->what() +
                 (rawPath ? " (the raw download is kept in '" + *rawPath + "')" : std::string()));
+  NoteLastLine("download", c, cut ? LastLine::LeaveOutCut : LastLine::AsItStands);
 
   // Not one whole sample (a byte of line noise, a stray XOFF): outputs that
   // exist stay as they were, rather than become empty.
@@ -528,7 +533,7 @@ int RunDownloadCommand(const std::vector<std::string_view>& argv)
       return Fail(*failed);
   }
 
-  if (end != End::FullCard) {
+  if (end != End::FullCard && shortDownload) {
     const char* why = end == End::Idle          ? "no data for the idle time"
                       : end == End::Interrupted ? "interrupted"
                       : end == End::HungUp      ? "the port went away"

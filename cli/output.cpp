@@ -3,6 +3,8 @@
 #include "datafile.h"
 #include "models.h"
 
+#include <cstdio>
+
 namespace dz::cli {
 
 namespace {
@@ -63,9 +65,22 @@ std::optional<std::string> ReadOutputOptions(const ParsedArgs& args, OutputReque
   return std::nullopt;
 }
 
-Converted ConvertStream(const OutputRequest& request, std::string_view received)
+Converted ConvertStream(const OutputRequest& request, std::string_view received, LastLine last)
 {
-  return dz::ConvertStream(request.Model, request.Constant, request.Offset, received);
+  return dz::ConvertStream(request.Model, request.Constant, request.Offset, received, last);
+}
+
+void NoteLastLine(std::string_view command, const Converted& c, LastLine last)
+{
+  if (!c.EndsInsideLine)
+    return;
+  const std::string name(command);
+  if (last == LastLine::AsItStands)
+    std::fprintf(stderr, "dedizivi-cli %s: the input ends without a line end: its last line was converted as it stands\n",
+                 name.c_str());
+  else
+    std::fprintf(stderr, "dedizivi-cli %s: the download was cut off inside its last line: that line was left out\n",
+                 name.c_str());
 }
 
 std::optional<std::string> WriteOutputs(OutputRequest& request, const CellGrid& grid, int rows)

@@ -39,9 +39,13 @@ struct OutputRequest {
 // nor --csv is given. Returns a usage message on a bad combination or value.
 std::optional<std::string> ReadOutputOptions(const ParsedArgs& args, OutputRequest& request);
 
-// The received bytes, whole lines only: a last line without its line end is
-// left out, for download and convert alike.
-Converted ConvertStream(const OutputRequest& request, std::string_view received);
+// The received bytes through the conversion of request.Model.
+Converted ConvertStream(const OutputRequest& request, std::string_view received,
+                        LastLine last = LastLine::AsItStands);
+
+// Tells on standard error what became of a last line without its line end,
+// when the stream ended inside a line the model reads.
+void NoteLastLine(std::string_view command, const Converted& c, LastLine last);
 
 // Writes the data file (the first `rows` lines of the model's layout) and the
 // CSV, with whatever else the command put in Files (an output of its own:

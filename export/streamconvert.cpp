@@ -32,16 +32,18 @@ private:
 } // namespace
 
 Converted ConvertStream(int model, const std::string& constant, const std::string& offset,
-                        std::string_view received)
+                        std::string_view received, LastLine last)
 {
   const std::string_view whole = WholeLines(received);
   LineBuffer buffer;
-  buffer.Append(whole);
+  buffer.Append(last == LastLine::LeaveOutCut ? whole : received);
 
   Converted result;
-  result.CutLineLeftOut = whole.size() < received.size();
-  StreamTarget target(result.Grid, offset, constant);
   const ModelInfo* info = FindModel(model);
+  // The open line's index is the number of whole lines before it.
+  if (whole.size() < received.size() && info)
+    result.EndsInsideLine = buffer.FinishedLineCount() < info->LinesUsed;
+  StreamTarget target(result.Grid, offset, constant);
   try {
     RunConversion(model, buffer, target);
     result.Rows = info ? info->Samples : 0;

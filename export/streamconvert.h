@@ -12,18 +12,30 @@
 
 namespace dz {
 
+// What becomes of a last line that has no line end.
+enum class LastLine {
+  // A line as any other, as the window's buffer reads it: how every stream
+  // and raw file converts.
+  AsItStands,
+  // Left out: for a download known to have been cut off in the middle of that
+  // line (the cable pulled, the program killed or interrupted), where it may
+  // hold "1" of a "15".
+  LeaveOutCut,
+};
+
 // A conversion into an empty grid, as the window does it on closing a download.
 struct Converted {
   CellGrid Grid;
   int Rows = 0;                      // rows converted in full, from 1
   std::optional<ConvertError> Error; // where and why it stopped, if it did
-  bool CutLineLeftOut = false;       // the stream ended inside a line (WholeLines)
+  // The stream ends inside a line that the model reads (LastLine says what
+  // became of it); a line after the model's last one changes nothing.
+  bool EndsInsideLine = false;
 };
 
-// The received bytes, whole lines only: a last line without its line end is
-// left out, as a download leaves it out. The radiation model reads the
-// constant and offset as the panel's texts, in the program's number format.
+// The radiation model reads the constant and offset as the panel's texts, in
+// the program's number format.
 Converted ConvertStream(int model, const std::string& constant, const std::string& offset,
-                        std::string_view received);
+                        std::string_view received, LastLine last = LastLine::AsItStands);
 
 } // namespace dz

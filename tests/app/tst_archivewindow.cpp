@@ -213,10 +213,13 @@ private slots:
   }
 
   // The CSV is the command line's, stamped from the download's start; the
-  // raw bytes are those received; deleting asks first.
+  // raw bytes are those received; deleting asks first. The card's last line
+  // has no line end: it is a line all the same, in the window as in the
+  // command line.
   void exportsAndDelete()
   {
-    const std::string card = vexa::GenerateCard(8, 2, vexa::Eol::Lf);
+    std::string card = vexa::GenerateCard(8, 2, vexa::Eol::Lf);
+    card.pop_back();
     Download(card, 8);
     const dz::ArchivedDownload d = Newest();
     dz::ArchiveWindow* w = ShowArchiveWindow();
@@ -231,7 +234,9 @@ private slots:
                                             m_dir.filePath("cli.csv"), "--interval", "15m", "--decimal", "comma"});
     QVERIFY(cli.waitForFinished(30000));
     QCOMPARE(cli.exitCode(), 0);
+    QVERIFY(cli.readAllStandardError().contains("its last line was converted as it stands"));
     QCOMPARE(ReadFile(csv), ReadFile(m_dir.filePath("cli.csv")));
+    QCOMPARE(ReadFile(csv).count('\n'), 1 + 1024);
     QVERIFY(ReadFile(csv).contains(QByteArray::fromStdString(d.Started.Iso.substr(0, 19))));
 
     const QString raw = m_dir.filePath("window.raw");

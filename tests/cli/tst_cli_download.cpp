@@ -212,6 +212,16 @@ void TestCliDownload::idleEndsAPartialCard()
   QCOMPARE(ReadFile(Path("part.raw")), Bytes(part));
   const QList<QByteArray> full = CrLfLines(Converted(1, StreamFile("whole1.stream", card)));
   QCOMPARE(CrLfLines(ReadFile(Path("part.txt"))), full.mid(0, 12));
+
+  // A whole card but for its final line end: the last line is a line as it
+  // stands (the logger did not cut it), so every sample converts.
+  const QString noEnd = StreamFile("noend.stream", card.substr(0, card.size() - 2));
+  dztest::Simulator again;
+  const QString port2 = again.Start({"--model", "1", "--stream", noEnd, "--fast"});
+  const Result whole = RunCli({"download", "--port", port2, "--model", "1", "-o", Path("noend.txt"), "--idle", "0.3"});
+  QVERIFY2(whole.status == 0, whole.err.constData());
+  QVERIFY2(whole.err.contains("its last line was converted as it stands"), whole.err.constData());
+  QCOMPARE(CrLfLines(ReadFile(Path("noend.txt"))), full);
 }
 
 // A full card with a bad line is no short download: the conversion fails,
