@@ -476,8 +476,7 @@ void TForm1::ComPortOpen(TCustomComPort*)
   m_recording->Opened();
   // The buffer is emptied by the new download's first byte, not here: until
   // then it still holds what the last download brought, which a close without
-  // new data converts again (with the model chosen now), and which the card
-  // no longer holds if it was erased before that download was closed.
+  // new data converts again (with the model chosen now).
   m_newDownload = true;
   Button_open->setText(QStringLiteral("Cerrar descarga"));
   Label4->setText(QString::fromUtf8(kWaitMessage));
@@ -510,13 +509,17 @@ void TForm1::ComPortRxChar(TCustomComPort*, int Count)
   // event: a further read here could only raise the same fault again.
   std::string text;
   ComPort->ReadText(text, Count);
-  // The first byte of a new download replaces the previous download (never
-  // convert old readings as if they were new).
+  // The first byte of a new download replaces a previous download that was
+  // converted (never convert old readings as if they were new). Bytes no
+  // conversion has read stay, and the next close converts them from the
+  // first line: the card may have been erased since they came.
   if (!text.empty() && m_newDownload && !MutePortEvents) {
     m_newDownload = false;
-    RichEdit1.Clear();
+    if (!m_unconverted)
+      RichEdit1.Clear();
   }
   RichEdit1.Append(text);
+  m_unconverted = m_unconverted || !text.empty();
   m_recording->Received(text);
   int position = ProgressBar1->value();
   for (int i = 0; i < Count; ++i)
@@ -539,6 +542,8 @@ void TForm1::ComPortClose(TCustomComPort*)
 
 void TForm1::ConvertSelection()
 {
+  if (dz::FindModel(ComboBox1->currentIndex()))
+    m_unconverted = false;
   switch (ComboBox1->currentIndex()) {
   case 0: DOSCANALESLM35(); break;
   case 1: DOSCANALESNTC(); break;
@@ -590,6 +595,7 @@ void TForm1::OCULTADATARAD()
 void TForm1::BitBtn2Click()
 {
   RichEdit1.Clear();
+  m_unconverted = false;
   Label7->clear();
   ProgressBar2->setValue(0);
   ProgressBar1->reset(); // below its minimum of 1: shows empty

@@ -181,6 +181,9 @@ private:
   std::unique_ptr<dz::WindowRecording> m_recording;
   dz::ArchiveWindow* m_archiveWindow = nullptr;
   bool m_destroying = false;
-  // Set by an open, until the download's first byte empties the buffer.
+  // Set by an open, until the download's first byte.
   bool m_newDownload = false;
+  // The buffer holds bytes that no conversion has read yet (a download ended
+  // by "BORRAR", or closed with no model selected).
+  bool m_unconverted = false;
 };

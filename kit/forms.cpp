@@ -73,6 +73,8 @@ ActivationTracker* Tracker()
 void RegisterForm(QWidget* form)
 {
   Tracker();
+  // Windows made for one use (the port setup dialog) come and go.
+  Registered().removeAll(QPointer<QWidget>());
   Registered().append(form);
 }
 

@@ -46,9 +46,10 @@ class QWidget;
 
 namespace dz {
 
-// The program's own windows, registered by start-up as they are created: an
-// activation counts only between these (not message boxes, dialogs or other
-// applications).
+// The program's own windows, registered by start-up as they are created (and
+// the port setup dialog by its own routine, each time it is made): an
+// activation counts only between these (not message boxes, file dialogs or
+// other applications).
 void RegisterForm(QWidget* form);
 bool IsProgramForm(const QWidget* w);
 

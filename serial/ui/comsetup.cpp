@@ -1,6 +1,7 @@
 #include "comsetup.h"
 
 #include "comsettings.h"
+#include "forms.h"
 #include "portlist.h"
 #include "uikit.h"
 
@@ -216,6 +217,9 @@ TComSetupFrm::TComSetupFrm(QWidget* parent) : QDialog(parent)
 void RunSetupDialog(TCustomComPort& port, QWidget* parent)
 {
   TComSetupFrm dialog(parent);
+  // One of the program's windows while it lives: coming back from it to the
+  // main window is an activation of the main window.
+  dz::RegisterForm(&dialog);
   TComComboBox* const combos[] = {dialog.Combo1, dialog.Combo2, dialog.Combo3,
                                   dialog.Combo4, dialog.Combo5, dialog.Combo6};
   for (TComComboBox* c : combos)
