@@ -763,8 +763,10 @@ private slots:
       QVERIFY(pty.Send(QByteArray::number(i) + "\r\n"));
       if (i % 20 == 0) {
         QTRY_VERIFY(r.received.endsWith(QByteArray::number(i) + "\r\n"));
-        // The data came through the thread, which has named itself by now.
-        QCOMPARE(dztest::ThreadCount(dztest::kPortThread), 1);
+        // The data came through the thread, which has named itself by now. The
+        // last cycle's thread, joined by its close, leaves the system's list a
+        // moment later: on a loaded machine, up to a tenth of a second.
+        QTRY_COMPARE(dztest::ThreadCount(dztest::kPortThread), 1);
       }
       r.port.ClosePort();
       if (i % 20 == 0)
