@@ -114,13 +114,19 @@ private slots:
     QCOMPARE(chart.DrawnRange(ChartAxis::Left), qMakePair(-41.0, 70.0));
     QVERIFY(chart.Axis(ChartAxis::Bottom).Automatic);
     QCOMPARE(m_form->GroupBox1->title(), QStringLiteral("   Series"));
+    // The design's palette, series by series: line, and its check box's text
+    // (the sixth box keeps the window's own text colour).
+    const QColor lines[] = {QColor(255, 0, 0), QColor(0, 128, 0), QColor(255, 255, 0), QColor(0, 0, 255),
+                            QColor(255, 0, 255), QColor(64, 0, 64), QColor(128, 255, 0)};
+    const QColor texts[] = {QColor(255, 0, 0), QColor(0, 128, 0), QColor(255, 255, 0), QColor(0, 0, 255),
+                            QColor(255, 0, 255), m_form->palette().color(QPalette::WindowText), QColor(0, 255, 0)};
     for (int n = 1; n <= 7; ++n) {
       QVERIFY(m_form->CheckBox(n)->isChecked());
       QVERIFY(chart.SeriesVisible(n));
       QCOMPARE(chart.Series(n)->pen().width(), 2);
+      QCOMPARE(chart.Series(n)->pen().color(), lines[n - 1]);
+      QCOMPARE(m_form->CheckBox(n)->palette().color(QPalette::WindowText), texts[n - 1]);
     }
-    QCOMPARE(chart.Series(6)->pen().color(), QColor(64, 0, 64));
-    QCOMPARE(chart.Series(7)->pen().color(), QColor(128, 255, 0));
     QStringList buttons;
     for (QToolButton* b : {m_form->ToolButton1, m_form->ToolButton2, m_form->ToolButton6, m_form->ToolButton3, m_form->ToolButton4})
       buttons << b->text();
