@@ -4,9 +4,13 @@
 
 #include "clitest.h"
 #include "ptypair.h"
+#include "testsupport.h"
 
 #include "card.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 
 #include <thread>
@@ -46,6 +50,8 @@ private slots:
   void aliasedFilesAreRefused();
   void outputsThatAreNoRegularFile();
   void outputsAreOneTransaction();
+  void newOutputsTakeTheUmask_data();
+  void newOutputsTakeTheUmask();
   void commandLineSlips();
 
 private:
@@ -281,6 +287,62 @@ void TestCliPaths::commandLineSlips()
   QVERIFY2(r.status == 4, r.err.constData());
   QVERIFY2(r.err.contains("no data from the logger on './logger'"), r.err.constData());
   QCOMPARE(pty.Received(), QByteArray("1"));
+}
+
+void TestCliPaths::newOutputsTakeTheUmask_data()
+{
+  QTest::addColumn<QString>("command");
+  QTest::addColumn<int>("mask");
+  QTest::newRow("convert, 022") << "convert" << 022;
+  QTest::newRow("convert, 077") << "convert" << 077;
+  QTest::newRow("download, 027") << "download" << 027;
+  QTest::newRow("archive export, 002") << "export" << 002;
+}
+
+// Every file a command makes anew has the mode the user's umask gives a new
+// file (0666 less the mask), as an ordinary user meets it: the suite may run
+// as root, who reads any file, so the mode is read back and another user
+// tries to read the file.
+void TestCliPaths::newOutputsTakeTheUmask()
+{
+  QFETCH(QString, command);
+  QFETCH(int, mask);
+  // Another user may pass through the folder, as through a home folder.
+  QVERIFY(QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                QFileDevice::ExeOwner | QFileDevice::ExeOther));
+  QStringList outputs{Path("new.txt"), Path("new.csv")};
+  QStringList args{"-o", outputs[0], "--csv", outputs[1]};
+  dztest::Simulator sim;
+  if (command != "convert") {
+    outputs << Path("new.raw");
+    args << "--raw" << outputs[2];
+    const QString port = sim.Start({"--stream", Path("card.raw"), "--fast"});
+    QVERIFY(!port.isEmpty());
+    const QStringList download{"download", "--port", port, "--model", "8", "--wait", "20", "-q"};
+    if (command == "export") {
+      const Result r = RunCli(download);
+      QVERIFY2(r.status == 0, r.err.constData());
+      const Result list = RunCli({"archive", "list", "--json"});
+      const QString id = QString::number(QJsonDocument::fromJson(list.out).array()[0].toObject()["id"].toInteger());
+      args = QStringList{"archive", "export", id} + args;
+    } else {
+      args = download + args;
+    }
+  } else {
+    args = QStringList{"convert", "--model", "8", Path("card.raw")} + args;
+  }
+  const mode_t before = ::umask(mode_t(mask));
+  const Result r = RunCli(args);
+  ::umask(before);
+  QVERIFY2(r.status == 0, r.err.constData());
+  for (const QString& file : outputs) {
+    QCOMPARE(ModeOf(file) & 07777, mode_t(0666 & ~mask));
+    const bool othersRead = (mask & 004) == 0;
+    const int rc = QProcess::execute(QStringLiteral("setpriv"), {"--reuid=65534", "--regid=65534", "--clear-groups",
+                                                                 "cat", file});
+    QVERIFY2((rc == 0) == othersRead, qPrintable(file));
+  }
+  QCOMPARE(ReadFile(outputs[0]), m_data);
 }
 
 QTEST_GUILESS_MAIN(TestCliPaths)
