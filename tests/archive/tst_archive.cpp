@@ -147,6 +147,13 @@ private slots:
     const Stamp then = StampAt(1714550400000); // 2024-05-01
     const std::int64_t dead = archive->Begin(Start("COM1", 0), then, "12345-gone");
     archive->Add(dead, "1\r\n2\r\n", 6, 2, then);
+    // Two more that ended, so that a prune and a delete each take several.
+    std::int64_t ended[2];
+    for (std::int64_t& id : ended) {
+      id = archive->Begin(Start("COM3", 8), then, "");
+      archive->Add(id, "3\r\n", 3, 1, then);
+      archive->End(id, {EndReason::Idle, 8, std::nullopt, std::nullopt}, then);
+    }
     auto lock = std::make_unique<LiveLock>(path);
     const std::int64_t live = archive->Begin(Start("COM2", 0), then, lock->Name());
 
@@ -157,9 +164,18 @@ private slots:
     QCOMPARE(find(live).End, EndReason::Running);
     QVERIFY_THROWS_EXCEPTION(ArchiveError, archive->Delete(live));
     int running = 0;
-    QCOMPARE(archive->Prune(then.Ms + 1, running), 1);
+    QCOMPARE(archive->Prune(then.Ms, running), 0);
+    QCOMPARE(archive->Prune(then.Ms + 1, running), 3);
     QCOMPARE(running, 1);
-    QVERIFY(!archive->Find(dead));
+    for (const std::int64_t id : {dead, ended[0], ended[1]}) {
+      QVERIFY(!archive->Find(id));
+      QCOMPARE(archive->Raw(id), std::string());
+    }
+    for (std::int64_t& id : ended)
+      id = archive->Begin(Start("COM3", 8), then, "");
+    QVERIFY(archive->Delete(ended[0]));
+    QVERIFY(archive->Delete(ended[1]));
+    QCOMPARE(archive->List().size(), std::size_t(1));
 
     archive->MarkInterrupted();
     QCOMPARE(find(live).End, EndReason::Running);
