@@ -24,6 +24,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <stdexcept>
@@ -144,12 +145,15 @@ ArchivePreview::ArchivePreview(QWidget* parent) : QWidget(parent)
   m_chart->addAxis(m_timeAxis, Qt::AlignBottom);
   m_chart->addAxis(m_sampleAxis, Qt::AlignBottom);
   m_chart->addAxis(m_valueAxis, Qt::AlignLeft);
+  m_timeAxis->setTickCount(6);
+  m_timeAxis->hide();
   for (int n = 1; n <= kChartSeriesCount; ++n) {
     auto* series = new QLineSeries;
     QPen pen(SeriesColour(n));
     pen.setWidth(2);
     series->setPen(pen);
     m_chart->addSeries(series);
+    series->attachAxis(m_sampleAxis);
     series->attachAxis(m_valueAxis);
     m_series[n - 1] = series;
   }
@@ -324,36 +328,36 @@ void ArchivePreview::Redraw()
   }
 
   // The chart: against date and time when dated, else against sample number.
-  QAbstractAxis* x = timing ? static_cast<QAbstractAxis*>(m_timeAxis) : static_cast<QAbstractAxis*>(m_sampleAxis);
-  QAbstractAxis* other = timing ? static_cast<QAbstractAxis*>(m_sampleAxis) : static_cast<QAbstractAxis*>(m_timeAxis);
-  other->hide();
-  x->show();
+  // The points are read first and the series emptied while the axes change:
+  // each change of an axis redraws every point its series hold.
+  const int columns = model ? model->Columns : 0;
+  std::array<QList<QPointF>, kChartSeriesCount> points;
   double low = std::numeric_limits<double>::max();
   double high = std::numeric_limits<double>::lowest();
-  const int columns = model ? model->Columns : 0;
-  for (int n = 1; n <= kChartSeriesCount; ++n) {
-    QLineSeries* series = m_series[n - 1];
-    for (QAbstractAxis* a : series->attachedAxes())
-      if (a != m_valueAxis)
-        series->detachAxis(a);
-    series->attachAxis(x);
-    QList<QPointF> points;
-    if (n <= columns && m_shown > 0) {
-      points.reserve(m_shown);
-      for (int row = 1; row <= m_shown; ++row) {
-        const auto v = GridNumber(m_converted->Grid.Cell(n, row));
-        if (!v)
-          continue;
-        low = std::min(low, *v);
-        high = std::max(high, *v);
-        points.append(QPointF(timing ? double(timing->SampleMs(row)) : double(row), *v));
-      }
+  for (int n = 1; n <= columns && m_shown > 0; ++n) {
+    QList<QPointF>& list = points[static_cast<std::size_t>(n - 1)];
+    list.reserve(m_shown);
+    for (int row = 1; row <= m_shown; ++row) {
+      const auto v = GridNumber(m_converted->Grid.Cell(n, row));
+      if (!v)
+        continue;
+      low = std::min(low, *v);
+      high = std::max(high, *v);
+      list.append(QPointF(timing ? double(timing->SampleMs(row)) : double(row), *v));
     }
-    series->replace(points);
-    series->setName(model ? ChannelName(model->Index, n) : SeriesInitialTitle(n));
-    series->setVisible(n <= columns);
   }
-  m_chart->legend()->setVisible(columns > 1);
+  for (QLineSeries* series : m_series)
+    series->clear();
+  QAbstractAxis* x = timing ? static_cast<QAbstractAxis*>(m_timeAxis) : static_cast<QAbstractAxis*>(m_sampleAxis);
+  if (!m_series[0]->attachedAxes().contains(x)) {
+    QAbstractAxis* other = x == m_timeAxis ? static_cast<QAbstractAxis*>(m_sampleAxis) : m_timeAxis;
+    for (QLineSeries* series : m_series) {
+      series->detachAxis(other);
+      series->attachAxis(x);
+    }
+    other->hide();
+    x->show();
+  }
   if (low > high) {
     low = 0;
     high = 1;
@@ -366,12 +370,21 @@ void ArchivePreview::Redraw()
   if (timing && m_shown > 0) {
     const std::int64_t from = timing->SampleMs(1);
     const std::int64_t to = std::max(timing->SampleMs(m_shown), from + 60000);
-    m_timeAxis->setFormat(to - from > 3 * 86400000LL ? QStringLiteral("dd/MM") : QStringLiteral("dd/MM HH:mm"));
+    const QString format = to - from > 3 * 86400000LL ? QStringLiteral("dd/MM") : QStringLiteral("dd/MM HH:mm");
+    if (m_timeAxis->format() != format)
+      m_timeAxis->setFormat(format);
     m_timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(from), QDateTime::fromMSecsSinceEpoch(to));
-    m_timeAxis->setTickCount(6);
   } else if (!timing) {
     m_sampleAxis->setRange(1, std::max(2, m_shown));
   }
+  for (int n = 1; n <= kChartSeriesCount; ++n) {
+    QLineSeries* series = m_series[n - 1];
+    series->setName(model ? ChannelName(model->Index, n) : SeriesInitialTitle(n));
+    series->setVisible(n <= columns);
+    if (!points[static_cast<std::size_t>(n - 1)].isEmpty())
+      series->replace(points[static_cast<std::size_t>(n - 1)]);
+  }
+  m_chart->legend()->setVisible(columns > 1);
 
   // What each day held.
   m_dayModel->clear();

@@ -272,6 +272,30 @@ std::optional<int> FindEntry(const std::string& command, const ParsedArgs& args,
   return std::nullopt;
 }
 
+// FindEntry for a download: an erase command holds no samples.
+std::optional<int> FindDownload(const std::string& command, const ParsedArgs& args, Found& found)
+{
+  if (auto status = FindEntry(command, args, found))
+    return status;
+  if (found.Entry.Erase)
+    return Usage(command, "entry " + std::to_string(found.Entry.Id) + " is an erase command: it holds no data");
+  return std::nullopt;
+}
+
+// The model a download converts with: --model, else its own.
+std::optional<int> ModelToUse(const std::string& command, const ParsedArgs& args, const ArchivedDownload& d,
+                              int& model)
+{
+  model = d.Model;
+  if (auto text = args.Last("--model")) {
+    const auto given = ParseModelIndex(*text);
+    if (!given)
+      return Usage(command, "invalid model '" + *text + "' (0 to 8)");
+    model = *given;
+  }
+  return std::nullopt;
+}
+
 int Export(const std::vector<std::string_view>& argv)
 {
   const std::string command = " export";
@@ -281,20 +305,13 @@ int Export(const std::vector<std::string_view>& argv)
   if (auto error = ParseArgs(argv, known, args))
     return Usage(command, *error);
   Found found;
-  if (auto status = FindEntry(command, args, found))
+  if (auto status = FindDownload(command, args, found))
     return *status;
   const ArchivedDownload& d = found.Entry;
-  if (d.Erase)
-    return Usage(command, "entry " + std::to_string(d.Id) + " is an erase command: it holds no data");
 
   OutputRequest request;
-  request.Model = d.Model;
-  if (auto text = args.Last("--model")) {
-    const auto model = ParseModelIndex(*text);
-    if (!model)
-      return Usage(command, "invalid model '" + *text + "' (0 to 8)");
-    request.Model = *model;
-  }
+  if (auto status = ModelToUse(command, args, d, request.Model))
+    return *status;
   // What the download was converted with, unless told otherwise.
   if (d.Constant && !args.Has("--constant"))
     args.Values["--constant"].push_back(*d.Constant);
@@ -370,11 +387,9 @@ int Set(const std::vector<std::string_view>& argv)
   if (!clear && !args.Has("--start") && !args.Has("--interval"))
     return Usage(command, "give --start TIME and --interval D, or --clear");
   Found found;
-  if (auto status = FindEntry(command, args, found))
+  if (auto status = FindDownload(command, args, found))
     return *status;
   const ArchivedDownload& d = found.Entry;
-  if (d.Erase)
-    return Usage(command, "entry " + std::to_string(d.Id) + " is an erase command: it holds no samples");
 
   std::string first;
   std::int64_t interval = 0;
@@ -441,18 +456,12 @@ int Summary(const std::vector<std::string_view>& argv)
     decimal = *style;
   }
   Found found;
-  if (auto status = FindEntry(command, args, found))
+  if (auto status = FindDownload(command, args, found))
     return *status;
   const ArchivedDownload& d = found.Entry;
-  if (d.Erase)
-    return Usage(command, "entry " + std::to_string(d.Id) + " is an erase command: it holds no samples");
-  int modelIndex = d.Model;
-  if (auto text = args.Last("--model")) {
-    const auto model = ParseModelIndex(*text);
-    if (!model)
-      return Usage(command, "invalid model '" + *text + "' (0 to 8)");
-    modelIndex = *model;
-  }
+  int modelIndex = -1;
+  if (auto status = ModelToUse(command, args, d, modelIndex))
+    return *status;
   const ModelInfo* model = FindModel(modelIndex);
   if (!model)
     return Usage(command, "download " + std::to_string(d.Id) + " has no model: give --model N (0 to 8)");

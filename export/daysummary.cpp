@@ -35,11 +35,14 @@ std::optional<double> GridNumber(const std::string& cell)
 {
   // The grid writes a decimal comma (and "1,79E4" where the integer part is
   // too long). from_chars rounds correctly, whatever the locale.
-  std::string text = cell;
-  std::replace(text.begin(), text.end(), ',', '.');
+  char text[32];
+  if (cell.empty() || cell.size() >= sizeof text)
+    return std::nullopt;
+  std::replace_copy(cell.begin(), cell.end(), text, ',', '.');
+  const char* end = text + cell.size();
   double value = 0;
-  const auto r = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || r.ec != std::errc() || r.ptr != text.data() + text.size() || !std::isfinite(value))
+  const auto r = std::from_chars(text, end, value);
+  if (r.ec != std::errc() || r.ptr != end || !std::isfinite(value))
     return std::nullopt;
   return value;
 }
@@ -118,13 +121,15 @@ std::vector<DaySummary> SummariseDays(const ModelInfo& model, const CellGrid& gr
       day.Dli = light * interval / 1e6;
   };
 
+  std::int64_t today = 0;
   for (int row = 1; row <= rows; ++row) {
-    std::string date = timing.SampleIso(row).substr(0, 10);
-    if (days.empty() || days.back().Date != date) {
+    const Instant at = InLocalZone(timing.SampleMs(row));
+    if (days.empty() || at.Day() != today) {
       if (!days.empty())
         close();
       days.push_back({});
-      days.back().Date = std::move(date);
+      days.back().Date = at.Iso().substr(0, 10);
+      today = at.Day();
       light = 0;
     }
     DaySummary& day = days.back();

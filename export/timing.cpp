@@ -110,6 +110,11 @@ std::string Instant::Iso() const
   return text;
 }
 
+std::int64_t Instant::Day() const
+{
+  return FloorDiv(FloorDiv(Ms, 1000) + Offset, kDay);
+}
+
 Instant InLocalZone(std::int64_t ms)
 {
   ::tzset();

@@ -23,6 +23,8 @@ struct Instant {
   int Offset = 0;      // seconds east of UTC
   // "2026-03-29T03:00:00+02:00"
   std::string Iso() const;
+  // Its wall date as days since 1970-01-01.
+  std::int64_t Day() const;
   bool operator==(const Instant&) const = default;
 };
 
