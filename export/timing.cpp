@@ -188,7 +188,8 @@ std::optional<Instant> ParseStart(std::string_view text, StartProblem* problem)
 
 std::optional<SampleTiming> TimingOf(std::string_view firstSample, std::int64_t intervalSeconds)
 {
-  if (firstSample.empty() || intervalSeconds <= 0)
+  // Ten years, as ParseDuration takes them: beyond is no logger's setting.
+  if (firstSample.empty() || intervalSeconds <= 0 || intervalSeconds > 10LL * 366 * kDay)
     return std::nullopt;
   const auto first = ParseStart(firstSample);
   if (!first)

@@ -227,7 +227,7 @@ void TestCliArchive::unreadableArchiveIsMovedAside()
 }
 
 // Two downloads on two ports at the same time: both running while they run
-// (neither taken for interrupted), both kept whole.
+// (neither taken for interrupted), both kept whole, the one given a timing dated.
 void TestCliArchive::twoDownloadsAtOnce()
 {
   const std::string cards[] = {vexa::GenerateCard(0, 31, vexa::Eol::CrLf), vexa::GenerateCard(8, 32, vexa::Eol::Lf)};
@@ -239,7 +239,10 @@ void TestCliArchive::twoDownloadsAtOnce()
     // Paced, so that both are under way together.
     const QString port = sims[i].Start({"--model", models[i], "--stream", stream, "--baud", "30000"});
     QVERIFY(!port.isEmpty());
-    StartCli(clis[i], {"download", "--port", port, "--model", models[i], "--wait", "30", "-q"});
+    QStringList args = {"download", "--port", port, "--model", models[i], "--wait", "30", "-q"};
+    if (i == 0) // dated as it is downloaded, with no CSV
+      args << "--start" << "2026-01-01T00:00:00+01:00" << "--interval" << "30m";
+    StartCli(clis[i], args);
   }
   const auto bothRunning = [] {
     const QJsonArray list = List();
@@ -260,6 +263,8 @@ void TestCliArchive::twoDownloadsAtOnce()
     QCOMPARE(d.End, dz::EndReason::FullCard);
     const std::string& card = cards[d.Model == 0 ? 0 : 1];
     QCOMPARE(archive->Raw(d.Id), card);
+    QCOMPARE(d.FirstSample, std::string(d.Model == 0 ? "2026-01-01T00:00:00+01:00" : ""));
+    QCOMPARE(d.IntervalSeconds, d.Model == 0 ? 1800 : 0);
   }
 }
 
