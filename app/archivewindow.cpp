@@ -4,18 +4,18 @@
 #include "datafileexport.h"
 #include "models.h"
 #include "streamconvert.h"
+#include "timing.h"
 #include "uikit.h"
 
 #include <QAbstractTableModel>
 #include <QComboBox>
-#include <QDateTimeEdit>
 #include <QFileDialog>
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSplitter>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -52,17 +52,6 @@ QString LocalText(const std::string& iso)
   return t.isValid() ? t.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")) : Q(iso);
 }
 
-struct IntervalChoice {
-  const char* Caption;
-  const char* Duration; // as dedizivi-cli --interval takes it; empty: no time column
-};
-constexpr IntervalChoice kIntervals[] = {
-  {"15 s", "15s"},     {"16 s", "16s"},     {"30 s", "30s"},     {"1 min", "1m"},
-  {"5 min", "5m"},     {"10 min", "10m"},   {"15 min", "15m"},   {"20 min", "20m"},
-  {"30 min", "30m"},   {"1 h", "1h"},       {"sin hora", ""},
-};
-constexpr int kDefaultInterval = 6; // 15 min
-
 } // namespace
 
 // The archive's entries as the list shows them.
@@ -79,6 +68,13 @@ public:
   const ArchivedDownload* At(int row) const
   {
     return row >= 0 && row < static_cast<int>(m_entries.size()) ? &m_entries[static_cast<std::size_t>(row)] : nullptr;
+  }
+  // An entry as it now stands in the archive.
+  void Update(const ArchivedDownload& d)
+  {
+    for (ArchivedDownload& e : m_entries)
+      if (e.Id == d.Id)
+        e = d;
   }
 
   int rowCount(const QModelIndex& parent = {}) const override
@@ -137,7 +133,7 @@ ArchiveWindow::ArchiveWindow(ArchiveHost& host) : QDialog(host.HostWindow(), Qt:
   bg.setColor(QPalette::Window, QColor(192, 192, 192)); // silver, as the main window
   setPalette(bg);
   setFont(AppFont(QStringLiteral("MS Sans Serif"), 13));
-  resize(820, 460);
+  resize(1180, 640);
 
   m_entries = new ArchiveListModel(this);
   m_list = new QTableView(this);
@@ -175,37 +171,16 @@ ArchiveWindow::ArchiveWindow(ArchiveHost& host) : QDialog(host.HostWindow(), Qt:
   for (const ModelInfo& m : AllModels())
     m_model->addItem(QString::fromUtf8(m.SelectorText.data(), static_cast<qsizetype>(m.SelectorText.size())));
 
-  m_start = new QDateTimeEdit(this);
-  m_start->setObjectName(QStringLiteral("PrimeraMuestra"));
-  m_start->setDisplayFormat(QStringLiteral("dd/MM/yyyy HH:mm:ss"));
-  m_start->setCalendarPopup(true);
-  m_start->setToolTip(QStringLiteral("Hora de la primera muestra: la del comienzo de la descarga, si no la cambia"));
-  m_interval = new QComboBox(this);
-  m_interval->setObjectName(QStringLiteral("Intervalo"));
-  for (const IntervalChoice& i : kIntervals)
-    m_interval->addItem(QString::fromUtf8(i.Caption), QString::fromLatin1(i.Duration));
-  m_interval->setCurrentIndex(kDefaultInterval);
-  m_interval->setToolTip(QStringLiteral("Intervalo de muestreo programado en el Vexa-Logger"));
+  m_preview = new ArchivePreview(this);
+  m_preview->Saved = [this](const ArchivedDownload& d) { m_entries->Update(d); };
+  connect(m_model, &QComboBox::currentIndexChanged, this, [this] { SelectionChanged(); });
   m_decimal = new QComboBox(this);
   m_decimal->setObjectName(QStringLiteral("Decimal"));
+  m_decimal->setAccessibleName(QStringLiteral("Decimal del CSV"));
   m_decimal->addItem(QStringLiteral("coma, campos con ;"), static_cast<int>(DecimalStyle::Comma));
   m_decimal->addItem(QStringLiteral("punto, campos con ,"), static_cast<int>(DecimalStyle::Point));
-
-  auto* csv = new QGroupBox(QStringLiteral("CSV"), this);
-  csv->setFont(bold);
-  auto* csvRow = new QHBoxLayout(csv);
-  for (QWidget* w : {static_cast<QWidget*>(m_start), static_cast<QWidget*>(m_interval),
-                     static_cast<QWidget*>(m_decimal)})
-    w->setFont(font());
-  csvRow->addWidget(new QLabel(QStringLiteral("Primera muestra"), csv));
-  csvRow->addWidget(m_start);
-  csvRow->addSpacing(8);
-  csvRow->addWidget(new QLabel(QStringLiteral("Intervalo"), csv));
-  csvRow->addWidget(m_interval);
-  csvRow->addSpacing(8);
-  csvRow->addWidget(new QLabel(QStringLiteral("Decimal"), csv));
-  csvRow->addWidget(m_decimal);
-  csvRow->addStretch();
+  QLabel* decimalLabel = caption(QStringLiteral("Decimal del CSV"));
+  decimalLabel->setBuddy(m_decimal);
 
   auto button = [&](const QString& text, const char* name, auto handler) {
     auto* b = new QPushButton(text, this);
@@ -232,18 +207,29 @@ ArchiveWindow::ArchiveWindow(ArchiveHost& host) : QDialog(host.HostWindow(), Qt:
   m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
   auto* modelRow = new QHBoxLayout;
-  modelRow->addWidget(caption(QStringLiteral("Convertir con el modelo")));
+  QLabel* modelLabel = caption(QStringLiteral("Convertir con el modelo"));
+  modelLabel->setBuddy(m_model);
+  modelRow->addWidget(modelLabel);
   modelRow->addWidget(m_model, 1);
+  modelRow->addSpacing(8);
+  modelRow->addWidget(decimalLabel);
+  modelRow->addWidget(m_decimal);
   auto* buttons = new QHBoxLayout;
   for (QPushButton* b : {m_open, m_csv, m_raw, m_delete})
     buttons->addWidget(b);
   buttons->addStretch();
   buttons->addWidget(close);
+  // The list, and beside it the selected download dated and drawn.
+  auto* split = new QSplitter(this);
+  split->addWidget(m_list);
+  split->addWidget(m_preview);
+  split->setStretchFactor(0, 1);
+  split->setStretchFactor(1, 1);
+  split->setChildrenCollapsible(false);
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(m_list, 1);
+  layout->addWidget(split, 1);
   layout->addWidget(m_status);
   layout->addLayout(modelRow);
-  layout->addWidget(csv);
   layout->addLayout(buttons);
 }
 
@@ -287,11 +273,24 @@ void ArchiveWindow::SelectionChanged()
   for (QPushButton* b : {m_open, m_csv, m_raw})
     b->setEnabled(data);
   m_delete->setEnabled(d != nullptr);
-  if (data) {
-    // The clock as it read when the download began, whatever the zone now.
-    const QDateTime started = QDateTime::fromString(Q(d->Started.Iso), Qt::ISODate);
-    m_start->setDateTime(QDateTime(started.date(), started.time()));
+  if (!data) {
+    m_preview->ShowNothing();
+    return;
   }
+  const int model = m_model->currentIndex() > 0 ? m_model->currentIndex() - 1 : d->Model;
+  if (!FindModel(model)) {
+    m_preview->ShowNothing(QStringLiteral("Esta descarga no tiene modelo: elija en \"Convertir con el modelo\" el del "
+                                          "Vexa-Logger para verla."));
+    return;
+  }
+  m_preview->ShowDownload(*d, model, ConvertEntry(*d, model));
+}
+
+Converted ArchiveWindow::ConvertEntry(const ArchivedDownload& d, int model) const
+{
+  return ConvertStream(model, d.Constant ? *d.Constant : m_host.TypedConstant(),
+                       d.Offset ? *d.Offset : m_host.TypedOffset(), RawOf(d),
+                       EndedCut(d) ? LastLine::LeaveOutCut : LastLine::AsItStands);
 }
 
 int ArchiveWindow::ChosenModel(const ArchivedDownload& d) const
@@ -328,6 +327,9 @@ void ArchiveWindow::ExportCsvClick()
   if (!d || d->Erase)
     return;
   const int model = ChosenModel(*d);
+  // The timing shown dates the CSV, and only the recorded samples go in.
+  CsvOptions csv;
+  csv.Times = m_preview->Timing();
   const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Exportar CSV"),
                                                     QStringLiteral("descarga-%1.csv").arg(d->Id),
                                                     QStringLiteral("CSV (*.csv);;Todos los archivos (*)"), nullptr,
@@ -336,25 +338,18 @@ void ArchiveWindow::ExportCsvClick()
     return;
 
   // The CSV of 'dedizivi-cli archive export --csv', from the same code.
-  CsvOptions csv;
   csv.Decimal = static_cast<DecimalStyle>(m_decimal->currentData().toInt());
-  if (const std::string interval = m_interval->currentData().toString().toStdString(); !interval.empty()) {
-    // The first sample in the zone the download was recorded in.
-    const std::string& started = d->Started.Iso;
-    const std::string zone = started.size() > 6 ? started.substr(started.size() - 6) : std::string();
-    auto times = ParseStart(m_start->dateTime().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")).toStdString() + zone);
-    const auto seconds = ParseDuration(interval);
-    if (!times || !seconds)
-      throw std::runtime_error("Fecha u hora de la primera muestra no válida");
-    times->IntervalSeconds = *seconds;
-    csv.Times = *times;
-  }
-  const Converted c = ConvertStream(model, d->Constant ? *d->Constant : m_host.TypedConstant(),
-                                    d->Offset ? *d->Offset : m_host.TypedOffset(), RawOf(*d),
-                                    EndedCut(*d) ? LastLine::LeaveOutCut : LastLine::AsItStands);
+  const Converted c = ConvertEntry(*d, model);
   if (c.Error)
     throw std::runtime_error(c.Error->what());
-  WriteFileAtomically(path, CsvContents(*FindModel(model), c.Grid, c.Rows, csv));
+  const int rows = csv.Times ? RecordedSamples(*FindModel(model), c.Rows, *csv.Times, d->Started.Ms) : c.Rows;
+  WriteFileAtomically(path, CsvContents(*FindModel(model), c.Grid, rows, csv));
+  QString said = QStringLiteral("CSV guardado en %1: %2 filas.").arg(path).arg(rows);
+  if (rows < c.Rows)
+    said += QStringLiteral(" %1 filas no registradas quedaron fuera.").arg(c.Rows - rows);
+  else if (!csv.Times)
+    said += QStringLiteral(" Sin fecha: sin columna de hora.");
+  m_status->setText(said);
 }
 
 void ArchiveWindow::SaveRawClick()

@@ -51,6 +51,9 @@ const char* const kSchema[] = {
   "  download INTEGER NOT NULL,"
   "  data BLOB NOT NULL);"
   "CREATE INDEX chunks_by_download ON chunks(download, id);",
+  // Version 2: when the first sample was taken and the sampling interval.
+  "ALTER TABLE downloads ADD COLUMN first_sample TEXT;" // ISO 8601 with UTC offset
+  "ALTER TABLE downloads ADD COLUMN sample_interval INTEGER;", // seconds
 };
 constexpr int kSchemaVersion = static_cast<int>(std::size(kSchema));
 
@@ -378,7 +381,9 @@ std::unique_ptr<Archive> Archive::OpenExisting(const std::string& path)
     db->SetBusyTimeout(kBusyTimeoutMs);
     const int version = CheckArchive(*db, path);
     PrepareNewFile(*db, version);
-    Upgrade(*db, version);
+    // One that cannot be written is read as its version stands.
+    if (sqlite3_db_readonly(db->Handle(), "main") == 0)
+      Upgrade(*db, version);
     return std::unique_ptr<Archive>(new Archive(path, std::move(db)));
   } catch (const Unreadable& u) {
     throw ArchiveError("the archive '" + path + "' is not readable (" + u.Detail + ")");
@@ -404,7 +409,10 @@ namespace {
 constexpr const char* kColumns =
   "SELECT id, kind, source, started, started_ms, updated, ended, end_reason, owner, port, port_by_id, baud,"
   " data_bits, stop_bits, parity, flow_control, model, model_text, trigger_sent, rad_constant, rad_offset, bytes,"
-  " lines FROM downloads";
+  " lines, %s FROM downloads";
+// An archive opened read-only is read as it is, older versions included.
+constexpr const char* kTimingColumns = "first_sample, sample_interval";
+constexpr const char* kNoTimingColumns = "NULL, NULL";
 
 std::optional<std::string> OptText(const SqliteStatement& s, int col)
 {
@@ -416,7 +424,9 @@ std::optional<std::string> OptText(const SqliteStatement& s, int col)
 std::vector<ArchivedDownload> Archive::List()
 {
   try {
-    SqliteStatement s(m_db->Handle(), (std::string(kColumns) + " ORDER BY started_ms DESC, id DESC").c_str());
+    std::string query = kColumns;
+    query.replace(query.find("%s"), 2, m_db->QueryInt("PRAGMA user_version") >= 2 ? kTimingColumns : kNoTimingColumns);
+    SqliteStatement s(m_db->Handle(), (query + " ORDER BY started_ms DESC, id DESC").c_str());
     std::vector<ArchivedDownload> list;
     // Entries are large: growing the list step by step would move them over and over.
     list.reserve(static_cast<std::size_t>(m_db->QueryInt("SELECT count(*) FROM downloads")));
@@ -444,6 +454,10 @@ std::vector<ArchivedDownload> Archive::List()
       d.Offset = OptText(s, 20);
       d.Bytes = s.Int(21);
       d.Lines = s.Int(22);
+      if (!s.IsNull(23) && !s.IsNull(24)) {
+        d.FirstSample = s.Text(23);
+        d.IntervalSeconds = s.Int(24);
+      }
       list.push_back(std::move(d));
     }
     return list;
@@ -537,6 +551,21 @@ int Archive::Prune(std::int64_t beforeMs, int& running)
   if (deleted > 0)
     Vacuum();
   return deleted;
+}
+
+bool Archive::SetTiming(std::int64_t id, const std::string& firstSample, std::int64_t intervalSeconds)
+{
+  try {
+    SqliteStatement s(m_db->Handle(), "UPDATE downloads SET first_sample = ?, sample_interval = ? WHERE id = ?");
+    if (firstSample.empty())
+      s.BindNull(1).BindNull(2);
+    else
+      s.Bind(1, firstSample).Bind(2, intervalSeconds);
+    s.Bind(3, id).Run();
+    return m_db->Changes() > 0;
+  } catch (const SqliteError& e) {
+    throw ArchiveError(m_path + ": " + e.what());
+  }
 }
 
 std::int64_t Archive::Begin(const DownloadStart& start, const Stamp& started, const std::string& owner)

@@ -86,6 +86,10 @@ struct ArchivedDownload {
   std::int64_t Bytes = 0;
   std::int64_t Lines = 0;
   EndReason End = EndReason::Running;
+  // When its first sample was taken (ISO 8601 with UTC offset) and the
+  // interval in seconds, once the user has said: empty and 0 until then.
+  std::string FirstSample;
+  std::int64_t IntervalSeconds = 0;
 };
 
 // Whether the download is known to have been cut off while a line may still
@@ -158,6 +162,10 @@ public:
   // Deletes every entry that started before the moment; downloads still
   // running are left and counted in `running`. Returns how many went.
   int Prune(std::int64_t beforeMs, int& running);
+  // Dates a download: its first sample's time (ISO 8601 with offset) and
+  // the interval in seconds; an empty time removes both. False when there is
+  // no such entry.
+  bool SetTiming(std::int64_t id, const std::string& firstSample, std::int64_t intervalSeconds);
 
   // Writing, for the recorder. Begin returns the new entry's id; `owner` is
   // the lock that tells other programs the download is alive.

@@ -1,12 +1,15 @@
 // dedizivi-cli archive: the archive of downloads from a shell: list it, export
-// a download again (through the very outputs of 'convert'), delete, prune.
+// a download again (through the very outputs of 'convert'), date it, sum up
+// its days, delete, prune.
 
 #include "commands.h"
 #include "fileio.h"
 #include "output.h"
 
 #include "archive.h"
+#include "daysummary.h"
 #include "models.h"
+#include "timing.h"
 
 #include <QDateTime>
 #include <QJsonArray>
@@ -15,6 +18,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -27,8 +31,11 @@ void PrintArchiveHelp(std::FILE* to)
   std::fprintf(to,
     "Usage: dedizivi-cli archive list [--json]\n"
     "       dedizivi-cli archive export ID [--model N] [--raw FILE] [-o FILE]\n"
-    "                 [--csv FILE [--decimal point|comma] [--start TIME] [--interval D]]\n"
-    "                 [--constant K] [--offset O]\n"
+    "                 [--csv FILE [--decimal point|comma] [--start TIME] [--interval D]\n"
+    "                 [--all]] [--constant K] [--offset O]\n"
+    "       dedizivi-cli archive set ID --start TIME --interval D | --clear\n"
+    "       dedizivi-cli archive summary ID [--json | --csv FILE [--decimal point|comma]]\n"
+    "                 [--base B] [--model N] [--constant K] [--offset O]\n"
     "       dedizivi-cli archive delete ID\n"
     "       dedizivi-cli archive prune --before DATE\n"
     "\n"
@@ -43,19 +50,38 @@ void PrintArchiveHelp(std::FILE* to)
     "                (download, erase), source (window, cli), started, ended, port,\n"
     "                port_by_id, baud, data_bits, stop_bits, parity, flow_control,\n"
     "                model (0-8 or null), model_text, trigger, constant, offset,\n"
-    "                bytes, lines and end (running, closed, full, idle, line-lost,\n"
-    "                quit, interrupted, erase)\n"
+    "                bytes, lines, end (running, closed, full, idle, line-lost,\n"
+    "                quit, interrupted, erase), first_sample, interval (seconds)\n"
+    "                and recorded (null while the download is not dated)\n"
     "  export ID     converts download ID as 'dedizivi-cli convert' does, with the\n"
     "                same outputs, rules and exit statuses; --raw FILE writes its\n"
     "                raw bytes as received. The model, radiation constant and\n"
-    "                offset are the download's unless given; --interval without\n"
-    "                --start stamps the CSV from the download's start\n"
+    "                offset are the download's unless given. A dated download's\n"
+    "                CSV has a time column and only its recorded samples (how\n"
+    "                many rows were left out goes to standard error; --all keeps\n"
+    "                them, without a time); --start and --interval replace the\n"
+    "                stored ones\n"
+    "  set ID        dates download ID: the time of its first sample (ISO 8601;\n"
+    "                local time unless an offset is given) and the interval set on\n"
+    "                the logger (16s 30s 1m 5m 10m 20m 30m 1h; 15s 1m 30m 1h on\n"
+    "                the seven-channel logger); --clear removes them\n"
+    "  summary ID    one row per local calendar day of a dated download's recorded\n"
+    "                samples: date, samples, hours, each channel's min, mean and\n"
+    "                max as the grid shows them, the daily light integral (mol\n"
+    "                m-2 d-1) of the radiation logger and, with --base B, the\n"
+    "                degree-days above B of the temperature loggers\n"
     "  delete ID     deletes one entry for good\n"
     "  prune         deletes every entry that started before DATE (2024-05-01 or\n"
     "                2024-05-01T08:00:00[+02:00]); downloads still running stay\n"
     "\n"
-    "Exit status: 0 done; 1 failure (the archive, the conversion, writing); 2 usage\n"
-    "error, or no such entry.\n",
+    "Recorded samples: those the logger can have taken before the download began,\n"
+    "sample k being (k-1) intervals after the first, and at most what its card\n"
+    "holds (500 per channel on the two-channel logger, 1000 on the one-channel\n"
+    "ones, 1170 on the seven-channel one). Times are those of the time zone of\n"
+    "this machine (TZ), with the UTC offset in force at each.\n"
+    "\n"
+    "Exit status: 0 done; 1 failure (the archive, the conversion, writing; a summary\n"
+    "of a download that is not dated); 2 usage error, or no such entry.\n",
     Archive::DefaultPath().c_str());
 }
 
@@ -114,6 +140,13 @@ QJsonObject Json(const ArchivedDownload& d)
   o["bytes"] = qint64(d.Bytes);
   o["lines"] = qint64(d.Lines);
   o["end"] = QString::fromLatin1(EndReasonName(d.End).data(), qsizetype(EndReasonName(d.End).size()));
+  const auto timing = TimingOf(d.FirstSample, d.IntervalSeconds);
+  o["first_sample"] = timing ? QJsonValue(QString::fromStdString(timing->SampleIso(1))) : QJsonValue();
+  o["interval"] = timing ? QJsonValue(qint64(timing->IntervalSeconds)) : QJsonValue();
+  const ModelInfo* model = FindModel(d.Model);
+  o["recorded"] = timing && model && !d.Erase
+                    ? QJsonValue(RecordedSamples(*model, SamplesInLines(*model, d.Lines), *timing, d.Started.Ms))
+                    : QJsonValue();
   return o;
 }
 
@@ -150,6 +183,69 @@ int List(const std::vector<std::string_view>& argv)
   return kExitOk;
 }
 
+// The stored timing fills in what of --start and --interval is not given;
+// a usage message when only one is given and nothing is stored.
+std::optional<std::string> FillStoredTiming(const ArchivedDownload& d, ParsedArgs& args)
+{
+  const bool start = args.Has("--start");
+  const bool interval = args.Has("--interval");
+  const auto stored = TimingOf(d.FirstSample, d.IntervalSeconds);
+  if (!stored) {
+    if (start != interval)
+      return "download " + std::to_string(d.Id) + " is not dated: give both --start TIME and --interval D";
+    return std::nullopt;
+  }
+  if (!start)
+    args.Values["--start"].push_back(stored->First.Iso());
+  if (!interval)
+    args.Values["--interval"].push_back(std::to_string(stored->IntervalSeconds) + "s");
+  return std::nullopt;
+}
+
+// Why rows of a dated download are left out.
+std::string NotRecordedText(const ModelInfo& model, int rows, int recorded, const SampleTiming& timing,
+                            const ArchivedDownload& d, bool kept)
+{
+  const std::string started = InLocalZone(d.Started.Ms).Iso();
+  std::string text;
+  if (recorded == 0) {
+    text = "none of the " + std::to_string(rows) + " samples was recorded: sample 1 at " + timing.SampleIso(1) +
+           " is not before the download began (" + started + "); check the timing ('dedizivi-cli archive set')";
+  } else {
+    text = std::to_string(rows - recorded) + " of " + std::to_string(rows) + " rows " +
+           (kept ? "kept without a time" : "left out") + " as not recorded: only samples 1 to " +
+           std::to_string(recorded) + " can have been taken before the download began (" + started +
+           ") on a card of " + std::to_string(CardCapacity(model)) + " samples";
+    if (!kept)
+      text += "; --all keeps them";
+  }
+  return text;
+}
+
+// The summary as a table for a terminal.
+void PrintSummary(const ModelInfo& model, const std::vector<DaySummary>& days)
+{
+  std::printf("%-10s  %7s  %7s", "DATE", "SAMPLES", "HOURS");
+  for (int c = 0; c < model.Columns; ++c)
+    std::printf("  %-22s", (std::string(model.ColumnTitles[static_cast<std::size_t>(c)]) + " MIN/MEAN/MAX").c_str());
+  if (model.Index == kRadiationModel)
+    std::printf("  %s", "DLI mol/m2/d");
+  std::printf("\n");
+  for (const DaySummary& day : days) {
+    std::printf("%-10s  %7d  %7.10g", day.Date.c_str(), day.Samples, Rounded(day.Hours, 4));
+    for (const ChannelDay& ch : day.Channels) {
+      char cell[96];
+      std::snprintf(cell, sizeof cell, "%.10g/%.10g/%.10g", ch.Min, Rounded(ch.Mean, 3), ch.Max);
+      std::printf("  %-22s", cell);
+      if (ch.DegreeDays)
+        std::printf(" degree-days %.10g", Rounded(*ch.DegreeDays, 3));
+    }
+    if (day.Dli)
+      std::printf("  %.10g", Rounded(*day.Dli, 3));
+    std::printf("\n");
+  }
+}
+
 // Opens the archive and finds entry ID (the first positional); a message
 // and status when it cannot.
 struct Found {
@@ -176,38 +272,60 @@ std::optional<int> FindEntry(const std::string& command, const ParsedArgs& args,
   return std::nullopt;
 }
 
+// FindEntry for a download: an erase command holds no samples.
+std::optional<int> FindDownload(const std::string& command, const ParsedArgs& args, Found& found)
+{
+  if (auto status = FindEntry(command, args, found))
+    return status;
+  if (found.Entry.Erase)
+    return Usage(command, "entry " + std::to_string(found.Entry.Id) + " is an erase command: it holds no data");
+  return std::nullopt;
+}
+
+// The model a download converts with: --model, else its own.
+std::optional<int> ModelToUse(const std::string& command, const ParsedArgs& args, const ArchivedDownload& d,
+                              int& model)
+{
+  model = d.Model;
+  if (auto text = args.Last("--model")) {
+    const auto given = ParseModelIndex(*text);
+    if (!given)
+      return Usage(command, "invalid model '" + *text + "' (0 to 8)");
+    model = *given;
+  }
+  return std::nullopt;
+}
+
 int Export(const std::vector<std::string_view>& argv)
 {
   const std::string command = " export";
-  std::vector<OptionSpec> known = {{"--model", true, {}}, {"--raw", true, {}}};
+  std::vector<OptionSpec> known = {{"--model", true, {}}, {"--raw", true, {}}, {"--all", false, {}}};
   known.insert(known.end(), std::begin(kOutputOptions), std::end(kOutputOptions));
   ParsedArgs args;
   if (auto error = ParseArgs(argv, known, args))
     return Usage(command, *error);
   Found found;
-  if (auto status = FindEntry(command, args, found))
+  if (auto status = FindDownload(command, args, found))
     return *status;
   const ArchivedDownload& d = found.Entry;
-  if (d.Erase)
-    return Usage(command, "entry " + std::to_string(d.Id) + " is an erase command: it holds no data");
 
   OutputRequest request;
-  request.Model = d.Model;
-  if (auto text = args.Last("--model")) {
-    const auto model = ParseModelIndex(*text);
-    if (!model)
-      return Usage(command, "invalid model '" + *text + "' (0 to 8)");
-    request.Model = *model;
-  }
+  if (auto status = ModelToUse(command, args, d, request.Model))
+    return *status;
   // What the download was converted with, unless told otherwise.
   if (d.Constant && !args.Has("--constant"))
     args.Values["--constant"].push_back(*d.Constant);
   if (d.Offset && !args.Has("--offset"))
     args.Values["--offset"].push_back(*d.Offset);
-  if (args.Has("--interval") && !args.Has("--start"))
-    args.Values["--start"].push_back(d.Started.Iso);
+  // The stored timing dates the CSV, each half unless given.
+  if (args.Has("--csv")) {
+    if (auto error = FillStoredTiming(d, args))
+      return Usage(command, *error);
+  }
   if (auto error = ReadOutputOptions(args, request))
     return Usage(command, *error);
+  if (args.Has("--all") && !args.Has("--csv"))
+    return Usage(command, "--all shapes the CSV: give --csv FILE too");
   const auto rawPath = args.Last("--raw");
   const bool converting = !rawPath || args.Has("--output") || args.Has("--csv");
   if (!converting) {
@@ -241,8 +359,164 @@ int Export(const std::vector<std::string_view>& argv)
   if (c.Error)
     return Fail(command, "conversion stopped at sample " + std::to_string(c.Error->Sample()) + ": " +
                            c.Error->what());
+  int recorded = c.Rows;
+  if (request.Csv.Times) {
+    recorded = RecordedSamples(*FindModel(request.Model), c.Rows, *request.Csv.Times, d.Started.Ms);
+    request.Csv.DatedRows = recorded;
+    if (!args.Has("--all"))
+      request.CsvRows = recorded;
+  }
   if (auto failed = WriteOutputs(request, c.Grid, c.Rows))
     return Fail(command, *failed);
+  if (recorded < c.Rows)
+    std::fprintf(stderr, "dedizivi-cli archive export: %s\n",
+                 NotRecordedText(*FindModel(request.Model), c.Rows, recorded, *request.Csv.Times, d,
+                                 args.Has("--all"))
+                   .c_str());
+  return kExitOk;
+}
+
+int Set(const std::vector<std::string_view>& argv)
+{
+  const std::string command = " set";
+  constexpr OptionSpec kOptions[] = {{"--start", true, {}}, {"--interval", true, {}}, {"--clear", false, {}}};
+  ParsedArgs args;
+  if (auto error = ParseArgs(argv, kOptions, args))
+    return Usage(command, *error);
+  const bool clear = args.Has("--clear");
+  if (clear && (args.Has("--start") || args.Has("--interval")))
+    return Usage(command, "--clear removes the timing: give it alone");
+  if (!clear && !args.Has("--start") && !args.Has("--interval"))
+    return Usage(command, "give --start TIME and --interval D, or --clear");
+  Found found;
+  if (auto status = FindDownload(command, args, found))
+    return *status;
+  const ArchivedDownload& d = found.Entry;
+
+  std::string first;
+  std::int64_t interval = 0;
+  if (!clear) {
+    if (auto error = FillStoredTiming(d, args))
+      return Usage(command, *error);
+    const std::string startText = *args.Last("--start");
+    StartProblem problem {};
+    const auto start = ParseStart(startText, &problem);
+    if (!start)
+      return Usage(command, InvalidStartMessage(startText, problem));
+    const std::string intervalText = *args.Last("--interval");
+    const auto seconds = ParseDuration(intervalText);
+    if (!seconds)
+      return Usage(command, "invalid --interval '" + intervalText + "' (e.g. 16s, 30s, 1m, 5m, 15m, 30m, 1h)");
+    first = start->Iso();
+    interval = *seconds;
+  }
+  try {
+    if (!found.Store->SetTiming(d.Id, first, interval))
+      return Usage(command, "no entry " + std::to_string(d.Id) + " in the archive " + Archive::DefaultPath());
+  } catch (const ArchiveError& e) {
+    return Fail(command, e.what());
+  }
+  if (clear) {
+    std::printf("download %lld is no longer dated\n", static_cast<long long>(d.Id));
+    return kExitOk;
+  }
+  const SampleTiming timing = *TimingOf(first, interval);
+  std::printf("download %lld: sample 1 at %s, one every %s", static_cast<long long>(d.Id),
+              timing.SampleIso(1).c_str(), IntervalText(interval).c_str());
+  if (const ModelInfo* model = FindModel(d.Model)) {
+    const int held = SamplesInLines(*model, d.Lines);
+    const int recorded = RecordedSamples(*model, held, timing, d.Started.Ms);
+    std::printf("; %d of its %d samples recorded", recorded, held);
+    if (recorded == 0 && held > 0)
+      std::fprintf(stderr,
+                   "dedizivi-cli archive set: warning: no sample is before the download began (%s): check the start\n",
+                   InLocalZone(d.Started.Ms).Iso().c_str());
+  }
+  std::printf("\n");
+  return kExitOk;
+}
+
+int Summary(const std::vector<std::string_view>& argv)
+{
+  const std::string command = " summary";
+  constexpr OptionSpec kOptions[] = {{"--json", false, {}},     {"--csv", true, {}},      {"--decimal", true, {}},
+                                     {"--base", true, {}},      {"--model", true, {}},    {"--constant", true, {}},
+                                     {"--offset", true, {}}};
+  ParsedArgs args;
+  if (auto error = ParseArgs(argv, kOptions, args))
+    return Usage(command, *error);
+  const auto csvPath = args.Last("--csv");
+  if (csvPath && args.Has("--json"))
+    return Usage(command, "--json and --csv are two forms of one summary: give one");
+  if (!csvPath && args.Has("--decimal"))
+    return Usage(command, "--decimal shapes the CSV: give --csv FILE too");
+  DecimalStyle decimal = DecimalStyle::Point;
+  if (auto v = args.Last("--decimal")) {
+    const auto style = ParseDecimalStyle(*v);
+    if (!style)
+      return Usage(command, "invalid --decimal '" + *v + "' (point or comma)");
+    decimal = *style;
+  }
+  Found found;
+  if (auto status = FindDownload(command, args, found))
+    return *status;
+  const ArchivedDownload& d = found.Entry;
+  int modelIndex = -1;
+  if (auto status = ModelToUse(command, args, d, modelIndex))
+    return *status;
+  const ModelInfo* model = FindModel(modelIndex);
+  if (!model)
+    return Usage(command, "download " + std::to_string(d.Id) + " has no model: give --model N (0 to 8)");
+  std::optional<double> base;
+  if (auto text = args.Last("--base")) {
+    if (!IsTemperatureModel(model->Index))
+      return Usage(command, "--base is for the temperature loggers (models 0, 1, 2, 3 and 8)");
+    std::string number = *text;
+    std::replace(number.begin(), number.end(), ',', '.');
+    double value = 0;
+    const auto r = std::from_chars(number.data(), number.data() + number.size(), value);
+    if (number.empty() || r.ec != std::errc() || r.ptr != number.data() + number.size() || !std::isfinite(value))
+      return Usage(command, "invalid --base '" + *text + "' (a temperature in °C, e.g. 10 or 4.5)");
+    base = value;
+  }
+  const auto timing = TimingOf(d.FirstSample, d.IntervalSeconds);
+  if (!timing)
+    return Fail(command, "download " + std::to_string(d.Id) + " is not dated: set the time of its first sample " +
+                           "and its interval with 'dedizivi-cli archive set " + std::to_string(d.Id) +
+                           " --start TIME --interval D' (or in \"Descargas anteriores\")");
+
+  OutputSet files;
+  std::optional<std::size_t> csvOutput;
+  if (csvPath) {
+    csvOutput = files.AddOutput("--csv", *csvPath);
+    if (auto error = files.Check())
+      return Usage(command, *error);
+  }
+  std::string raw;
+  try {
+    raw = found.Store->Raw(d.Id);
+  } catch (const ArchiveError& e) {
+    return Fail(command, e.what());
+  }
+  const Converted c = dz::ConvertStream(model->Index, args.Last("--constant").value_or(d.Constant.value_or("")),
+                                    args.Last("--offset").value_or(d.Offset.value_or("0")), raw);
+  if (c.Error)
+    return Fail(command, "conversion stopped at sample " + std::to_string(c.Error->Sample()) + ": " +
+                           c.Error->what());
+  const int recorded = RecordedSamples(*model, c.Rows, *timing, d.Started.Ms);
+  const std::vector<DaySummary> days = SummariseDays(*model, c.Grid, recorded, *timing, base);
+  if (csvOutput) {
+    files.SetContents(*csvOutput, SummaryCsv(*model, base.has_value(), days, decimal));
+    if (auto failed = files.Commit())
+      return Fail(command, *failed);
+  } else if (args.Has("--json")) {
+    std::fputs(SummaryJson(days).c_str(), stdout);
+  } else {
+    PrintSummary(*model, days);
+  }
+  if (recorded == 0)
+    std::fprintf(stderr, "dedizivi-cli archive summary: %s\n",
+                 NotRecordedText(*model, c.Rows, recorded, *timing, d, false).c_str());
   return kExitOk;
 }
 
@@ -321,11 +595,15 @@ int RunArchiveCommand(const std::vector<std::string_view>& args)
     return List(rest);
   if (what == "export")
     return Export(rest);
+  if (what == "set")
+    return Set(rest);
+  if (what == "summary")
+    return Summary(rest);
   if (what == "delete")
     return Delete(rest);
   if (what == "prune")
     return Prune(rest);
-  return Usage("", "unknown subcommand '" + std::string(what) + "' (list, export, delete or prune)");
+  return Usage("", "unknown subcommand '" + std::string(what) + "' (list, export, set, summary, delete or prune)");
 }
 
 } // namespace dz::cli

@@ -34,7 +34,7 @@ void PrintConvertHelp(std::FILE* to)
     "  -o OUTPUT     data file; standard output when \"-\" or when no -o nor --csv\n"
     "  --csv FILE    CSV: header \"sample\", [\"time\",] channel titles (CANAL1.., REF)\n"
     "  --decimal D   CSV: point (23.4 with \",\"; default) or comma (23,4 with \";\")\n"
-    "  --start TIME  time of sample 1, ISO 8601 (2024-05-01T08:00:00[+02:00|Z])\n"
+    "  --start TIME  time of sample 1, ISO 8601: 2024-05-01T08:00:00 (local), +02:00\n"
     "  --interval D  sampling interval: 15s 16s 30s 1m 5m 10m 15m 20m 30m 1h (any)\n"
     "\n"
     "Outputs are never the input nor each other (status 2), and replace their\n"

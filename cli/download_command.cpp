@@ -31,8 +31,8 @@ void PrintDownloadHelp(std::FILE* to)
 {
   std::fprintf(to,
     "Usage: dedizivi-cli download --model N [--port DEVICE] [--baud B] [--raw FILE]\n"
-    "                             [-o FILE] [--csv FILE [--decimal point|comma]\n"
-    "                             [--start TIME --interval DURATION]]\n"
+    "                             [-o FILE] [--csv FILE [--decimal point|comma]]\n"
+    "                             [--start TIME --interval DURATION]\n"
     "                             [--constant K] [--offset O] [--idle S] [--wait S] [-q]\n"
     "                             [--no-archive]\n"
     "\n"
@@ -57,7 +57,8 @@ void PrintDownloadHelp(std::FILE* to)
     "  -o FILE        data file as the program saves it (\"-\": standard output,\n"
     "                 the default when neither -o nor --csv is given)\n"
     "  --csv FILE, --decimal, --start, --interval, --constant, --offset\n"
-    "                 as for 'dedizivi-cli convert'\n"
+    "                 as for 'dedizivi-cli convert'; --start (time of the first\n"
+    "                 sample) and --interval also date the archived download\n"
     "  --idle S       seconds without a byte that end a download under way; default 5\n"
     "  --wait S       seconds to wait for the first byte after the trigger;\n"
     "                 default 60, 0 waits for ever\n"
@@ -400,7 +401,8 @@ int RunDownloadCommand(const std::vector<std::string_view>& argv)
     return Usage("invalid model '" + *modelText + "' (0 to 8)");
   request.Model = *modelIndex;
   const ModelInfo& model = *FindModel(request.Model);
-  if (auto error = ReadOutputOptions(args, request))
+  // --start and --interval date the archived download, with or without a CSV.
+  if (auto error = ReadOutputOptions(args, request, !args.Has("--no-archive")))
     return Usage(*error);
   if (auto error = CheckRadiationInputs(request))
     return Usage("the radiation constant and offset cannot convert a reading (" + *error +

@@ -24,7 +24,15 @@ std::string FirstLines(const std::string& contents, int rows)
 
 } // namespace
 
-std::optional<std::string> ReadOutputOptions(const ParsedArgs& args, OutputRequest& request)
+std::string InvalidStartMessage(const std::string& text, StartProblem problem)
+{
+  if (problem == StartProblem::Nonexistent)
+    return "invalid --start '" + text + "': that local time does not exist here (the clocks were put forward " +
+           "then); give it with its UTC offset, e.g. " + text + "+01:00";
+  return "invalid --start '" + text + "' (ISO 8601, e.g. 2024-05-01T08:00:00 or 2024-05-01T08:00:00+02:00)";
+}
+
+std::optional<std::string> ReadOutputOptions(const ParsedArgs& args, OutputRequest& request, bool datesArchive)
 {
   if (auto v = args.Last("--constant"))
     request.Constant = *v;
@@ -39,9 +47,10 @@ std::optional<std::string> ReadOutputOptions(const ParsedArgs& args, OutputReque
   if (csvFile)
     request.CsvOutput = request.Files.AddOutput("--csv", *csvFile);
 
-  const bool csvOnly = args.Has("--decimal") || args.Has("--start") || args.Has("--interval");
-  if (csvOnly && !csvFile)
-    return "--decimal, --start and --interval shape the CSV: give --csv FILE too";
+  if (!csvFile && args.Has("--decimal"))
+    return "--decimal shapes the CSV: give --csv FILE too";
+  if (!csvFile && !datesArchive && (args.Has("--start") || args.Has("--interval")))
+    return "--start and --interval shape the CSV: give --csv FILE too";
   if (auto v = args.Last("--decimal")) {
     const auto style = ParseDecimalStyle(*v);
     if (!style)
@@ -53,14 +62,14 @@ std::optional<std::string> ReadOutputOptions(const ParsedArgs& args, OutputReque
   if (start.has_value() != interval.has_value())
     return "time stamps need both --start TIME and --interval DURATION";
   if (start) {
-    auto times = ParseStart(*start);
-    if (!times)
-      return "invalid --start '" + *start + "' (ISO 8601, e.g. 2024-05-01T08:00:00 or 2024-05-01T08:00:00+02:00)";
+    StartProblem problem {};
+    const auto first = ParseStart(*start, &problem);
+    if (!first)
+      return InvalidStartMessage(*start, problem);
     const auto seconds = ParseDuration(*interval);
     if (!seconds)
       return "invalid --interval '" + *interval + "' (e.g. 16s, 30s, 1m, 5m, 15m, 30m, 1h)";
-    times->IntervalSeconds = *seconds;
-    request.Csv.Times = *times;
+    request.Csv.Times = SampleTiming{*first, *seconds};
   }
   return std::nullopt;
 }
@@ -95,7 +104,7 @@ std::optional<std::string> WriteOutputs(OutputRequest& request, const CellGrid& 
     request.Files.SetContents(*request.DataOutput, std::move(dataFile));
   }
   if (request.CsvOutput)
-    request.Files.SetContents(*request.CsvOutput, CsvContents(*model, grid, rows, request.Csv));
+    request.Files.SetContents(*request.CsvOutput, CsvContents(*model, grid, request.CsvRows.value_or(rows), request.Csv));
   return request.Files.Commit();
 }
 

@@ -32,12 +32,20 @@ struct OutputRequest {
   // Their places in Files; nothing when not wanted.
   std::optional<std::size_t> DataOutput;
   std::optional<std::size_t> CsvOutput;
+  // Rows of the CSV, when not those of the data file (the recorded ones).
+  std::optional<int> CsvRows;
 };
 
 // Fills everything but Model from the parsed options, the data file and CSV
 // in Files among them. The data file goes to standard output when neither -o
-// nor --csv is given. Returns a usage message on a bad combination or value.
-std::optional<std::string> ReadOutputOptions(const ParsedArgs& args, OutputRequest& request);
+// nor --csv is given. --start and --interval shape the CSV, and also date
+// the archived download when `datesArchive`. Returns a usage message on a
+// bad combination or value.
+std::optional<std::string> ReadOutputOptions(const ParsedArgs& args, OutputRequest& request,
+                                             bool datesArchive = false);
+
+// The usage message of a --start that is no time ("invalid --start ...").
+std::string InvalidStartMessage(const std::string& text, StartProblem problem);
 
 // The received bytes through the conversion of request.Model.
 Converted ConvertStream(const OutputRequest& request, std::string_view received,

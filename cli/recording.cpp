@@ -41,6 +41,15 @@ void FinishRecording(ArchiveRecorder* recorder, const OutputRequest& request, En
   }
   recorder->Finish(std::move(end));
   recorder->Wait();
+  // --start and --interval date the entry.
+  if (request.Csv.Times && recorder->Id() != 0) {
+    try {
+      if (const auto archive = Archive::OpenExisting(Archive::DefaultPath()))
+        archive->SetTiming(recorder->Id(), request.Csv.Times->First.Iso(), request.Csv.Times->IntervalSeconds);
+    } catch (const ArchiveError& e) {
+      std::fprintf(stderr, "dedizivi-cli download: warning: the archive's entry could not be dated (%s)\n", e.what());
+    }
+  }
 }
 
 void RecordErase(std::string_view command, const TCustomComPort& port)

@@ -50,37 +50,6 @@ std::optional<std::int64_t> ParseDuration(std::string_view text)
   return total;
 }
 
-std::optional<TimeStamps> ParseStart(std::string_view text)
-{
-  QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).trimmed();
-  // "2024-05-01 08:00" is how people type it; ISO wants the "T".
-  if (s.size() > 10 && s.at(10) == QLatin1Char(' '))
-    s[10] = QLatin1Char('T');
-  if (s.size() < 16 || s.at(10) != QLatin1Char('T'))
-    return std::nullopt; // a date alone is no start time
-  const QDateTime parsed = QDateTime::fromString(s, Qt::ISODate);
-  if (!parsed.isValid())
-    return std::nullopt;
-  TimeStamps t;
-  if (parsed.timeSpec() == Qt::LocalTime) {
-    // Count in plain steps: the logger's clock knows no daylight saving.
-    t.Start = QDateTime(parsed.date(), parsed.time(), Qt::UTC);
-    t.HasZone = false;
-  } else {
-    t.Start = parsed;
-    t.HasZone = true;
-  }
-  return t;
-}
-
-std::string SampleTime(const TimeStamps& times, int sample)
-{
-  const QDateTime at = times.Start.addSecs(times.IntervalSeconds * (sample - 1));
-  if (!times.HasZone)
-    return at.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")).toStdString();
-  return at.toString(Qt::ISODate).toStdString();
-}
-
 std::string CsvContents(const ModelInfo& model, const CellGrid& grid, int rows, const CsvOptions& options)
 {
   const char separator = options.Decimal == DecimalStyle::Point ? ',' : ';';
@@ -102,7 +71,7 @@ std::string CsvContents(const ModelInfo& model, const CellGrid& grid, int rows, 
   for (int row = 1; row <= rows; ++row) {
     out += grid.Cell(0, row);
     if (options.Times)
-      out += separator + SampleTime(*options.Times, row);
+      out += separator + (row <= options.DatedRows ? options.Times->SampleIso(row) : std::string());
     for (int col = 1; col <= model.Columns; ++col)
       out += separator + cell(col, row);
     out += "\r\n";

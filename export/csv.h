@@ -2,10 +2,10 @@
 
 #include "cellgrid.h"
 #include "models.h"
-
-#include <QDateTime>
+#include "timing.h"
 
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,18 +17,13 @@ enum class DecimalStyle {
   Comma, // "23,4" in ";"-separated fields: spreadsheets set to a decimal comma
 };
 
-// The time of sample 1 and the sampling interval set on the logger. A start
-// given without a zone yields times without one (a wall clock, no daylight
-// saving steps); with "Z" or an offset every time carries that offset.
-struct TimeStamps {
-  QDateTime Start;
-  bool HasZone = false;
-  std::int64_t IntervalSeconds = 0;
-};
-
 struct CsvOptions {
   DecimalStyle Decimal = DecimalStyle::Point;
-  std::optional<TimeStamps> Times;
+  // A "time" column, from the time of sample 1 and the interval.
+  std::optional<SampleTiming> Times;
+  // Rows past this one are written with an empty time (rows the logger
+  // cannot have recorded, exported all the same).
+  int DatedRows = std::numeric_limits<int>::max();
 };
 
 // "point"/"dot" or "comma".
@@ -38,13 +33,6 @@ std::optional<DecimalStyle> ParseDecimalStyle(std::string_view text);
 // "1min", "30m", "1h", "1h30m"; units s/sec, m/min, h (any letter case).
 // Nothing for zero, a missing unit or anything else.
 std::optional<std::int64_t> ParseDuration(std::string_view text);
-
-// An ISO 8601 date and time ("2024-05-01T08:00:00", a blank for the "T",
-// seconds optional, then optionally "Z" or "+02:00").
-std::optional<TimeStamps> ParseStart(std::string_view text);
-
-// The time stamp of sample n (1-based) in ISO 8601.
-std::string SampleTime(const TimeStamps& times, int sample);
 
 // The CSV of grid rows 1..rows of a model: a header row ("sample", "time"
 // when time stamps are wanted, then the grid's column titles of row 0), then

@@ -29,13 +29,6 @@ namespace {
 // A drag shorter than this is a click, not a rectangle.
 constexpr int kMinDrag = 4;
 
-const std::array<QColor, ChartEngine::kSeriesCount> kSeriesColours{
-  QColor(255, 0, 0), QColor(0, 128, 0), QColor(255, 255, 0), QColor(0, 0, 255),
-  QColor(255, 0, 255), QColor(64, 0, 64), QColor(128, 255, 0)};
-
-const std::array<const char*, ChartEngine::kSeriesCount> kSeriesTitles{
-  "Ref.", "Canal 1", "Canal 2", "Canal 3", "Canal 4", "Canal 5", "Canal 6"};
-
 } // namespace
 
 // ---------------------------------------------------------------- view
@@ -151,8 +144,8 @@ ChartEngine::ChartEngine(QWidget* parent) : m_chart(new QChart)
 
   for (int i = 0; i < kSeriesCount; ++i) {
     auto* series = new QLineSeries;
-    series->setName(QString::fromUtf8(kSeriesTitles[static_cast<std::size_t>(i)]));
-    QPen pen(kSeriesColours[static_cast<std::size_t>(i)]);
+    series->setName(SeriesInitialTitle(i + 1));
+    QPen pen(SeriesColour(i + 1));
     pen.setWidth(2);
     series->setPen(pen);
     series->setPointsVisible(false);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "chartseries.h"
+
 #include <QChartView>
 #include <QList>
 #include <QPageLayout>
@@ -58,7 +60,7 @@ private:
 // legend, mouse zoom and pan, printing on one page and copying.
 class ChartEngine {
 public:
-  static constexpr int kSeriesCount = 7;
+  static constexpr int kSeriesCount = kChartSeriesCount;
 
   explicit ChartEngine(QWidget* parent);
   ~ChartEngine();

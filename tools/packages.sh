@@ -7,7 +7,7 @@ DZ_PACKAGES=(
 )
 DZ_TEST_PACKAGES=(
   xvfb x11-xkb-utils x11-apps xdotool imagemagick poppler-utils socat
-  cups printer-driver-cups-pdf procps weston
+  cups printer-driver-cups-pdf procps weston tzdata
 )
 
 # Installs whatever of the given packages is missing (apt-get update first).

@@ -22,7 +22,10 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
+#include <QChartView>
+#include <QDateTimeEdit>
 #include <QLineEdit>
+#include <QLineSeries>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
@@ -212,10 +215,12 @@ private slots:
     w->ModelChoice()->setCurrentIndex(0);
   }
 
-  // The CSV is the command line's, stamped from the download's start; the
-  // raw bytes are those received; deleting asks first. The card's last line
-  // has no line end: it is a line all the same, in the window as in the
-  // command line.
+  // Undated, the preview draws the card's samples by number; dated with
+  // "Guardar", against time, only those taken before the download began,
+  // with what each day held. The CSV is then the command line's from the
+  // stored timing; the raw bytes are those received; deleting asks first.
+  // The card's last line has no line end: it is a line all the same, in the
+  // window as in the command line.
   void exportsAndDelete()
   {
     std::string card = vexa::GenerateCard(8, 2, vexa::Eol::Lf);
@@ -224,20 +229,44 @@ private slots:
     const dz::ArchivedDownload d = Newest();
     dz::ArchiveWindow* w = ShowArchiveWindow();
     QVERIFY(w);
+    dz::ArchivePreview* preview = w->Preview();
+    QVERIFY(preview->Note()->text().startsWith("Sin fecha"));
+    QCOMPARE(preview->Shown(), 1000); // the card holds 1000; rows 1001 to 1024 are no readings
+    QCOMPARE(preview->Days()->model()->rowCount(), 0);
+    QVERIFY(!preview->SaveButton()->isEnabled());
+
+    // Sampled every 30 minutes from 100 minutes before the download: 4 samples.
+    w->FirstSample()->setDateTime(QDateTime::fromMSecsSinceEpoch(d.Started.Ms - 100 * 60000));
+    w->Interval()->setCurrentIndex(w->Interval()->findData(qint64(1800)));
+    QVERIFY(preview->Note()->text().endsWith("(sin guardar)"));
+    QTest::mouseClick(preview->SaveButton(), Qt::LeftButton);
+    QCOMPARE(Newest().IntervalSeconds, 1800);
+    QCOMPARE(preview->Shown(), 4);
+    QVERIFY2(preview->Note()->text().startsWith("4 muestras registradas"), qPrintable(preview->Note()->text()));
+    QVERIFY(!preview->SaveButton()->isEnabled());
+    const auto* series = static_cast<QLineSeries*>(preview->Chart()->chart()->series().at(0));
+    QCOMPARE(series->count(), 4);
+    QCOMPARE(qint64(series->at(3).x() - series->at(0).x()), qint64(3 * 1800000));
+    QVERIFY(series->at(3).x() < double(d.Started.Ms));
+    int daySamples = 0;
+    for (int row = 0; row < preview->Days()->model()->rowCount(); ++row)
+      daySamples += preview->Days()->model()->index(row, 1).data().toInt();
+    QCOMPARE(daySamples, 4);
+
     const QString csv = m_dir.filePath("window.csv");
     {
       const auto answer = TypeName(csv);
       w->ExportCsvClick();
     }
+    QVERIFY2(w->Status()->text().contains("1020 filas no registradas"), qPrintable(w->Status()->text()));
     QProcess cli;
-    cli.start(QStringLiteral(DZ_CLI_PATH), {"archive", "export", QString::number(d.Id), "--csv",
-                                            m_dir.filePath("cli.csv"), "--interval", "15m", "--decimal", "comma"});
+    cli.start(QStringLiteral(DZ_CLI_PATH),
+              {"archive", "export", QString::number(d.Id), "--csv", m_dir.filePath("cli.csv"), "--decimal", "comma"});
     QVERIFY(cli.waitForFinished(30000));
     QCOMPARE(cli.exitCode(), 0);
     QVERIFY(cli.readAllStandardError().contains("its last line was converted as it stands"));
     QCOMPARE(ReadFile(csv), ReadFile(m_dir.filePath("cli.csv")));
-    QCOMPARE(ReadFile(csv).count('\n'), 1 + 1024);
-    QVERIFY(ReadFile(csv).contains(QByteArray::fromStdString(d.Started.Iso.substr(0, 19))));
+    QCOMPARE(ReadFile(csv).count("\r\n"), 1 + 4);
 
     const QString raw = m_dir.filePath("window.raw");
     {

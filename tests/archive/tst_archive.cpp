@@ -131,7 +131,7 @@ private slots:
 
     SqliteDb sql(path, SQLITE_OPEN_READONLY);
     QCOMPARE(sql.QueryText("PRAGMA journal_mode"), std::string("wal"));
-    QCOMPARE(sql.QueryInt("PRAGMA user_version"), 1);
+    QCOMPARE(sql.QueryInt("PRAGMA user_version"), 2);
     QCOMPARE(sql.QueryInt("PRAGMA auto_vacuum"), 2); // incremental: deletes give space back
   }
 
@@ -258,6 +258,58 @@ private slots:
     }
     QCOMPARE(ReadFile(newer), before);
     QVERIFY_THROWS_EXCEPTION(ArchiveError, Archive::OpenExisting(newer.toStdString()));
+  }
+
+  // An archive of the first version, as programs before dating wrote it,
+  // is brought up to date in place: its downloads and bytes stay, none is
+  // dated, and a timing can be set and cleared.
+  void firstVersionArchiveMigrates()
+  {
+    const std::string path = Path("first-version.sqlite");
+    {
+      SqliteDb db(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+      db.Exec("PRAGMA journal_mode = WAL");
+      db.Exec("CREATE TABLE downloads (id INTEGER PRIMARY KEY AUTOINCREMENT, kind TEXT NOT NULL,"
+              " source TEXT NOT NULL, started TEXT NOT NULL, started_ms INTEGER NOT NULL, updated TEXT NOT NULL,"
+              " ended TEXT, end_reason TEXT, owner TEXT, port TEXT NOT NULL, port_by_id TEXT, baud INTEGER,"
+              " data_bits INTEGER, stop_bits TEXT, parity TEXT, flow_control TEXT, model INTEGER, model_text TEXT,"
+              " trigger_sent TEXT, rad_constant TEXT, rad_offset TEXT, bytes INTEGER NOT NULL DEFAULT 0,"
+              " lines INTEGER NOT NULL DEFAULT 0);"
+              "CREATE INDEX downloads_by_start ON downloads(started_ms);"
+              "CREATE TABLE chunks (id INTEGER PRIMARY KEY, download INTEGER NOT NULL, data BLOB NOT NULL);"
+              "CREATE INDEX chunks_by_download ON chunks(download, id);"
+              "INSERT INTO downloads (kind, source, started, started_ms, updated, ended, end_reason, port, baud,"
+              " data_bits, stop_bits, parity, flow_control, model, model_text, trigger_sent, bytes, lines)"
+              " VALUES ('download', 'window', '2024-05-01T08:00:00+02:00', 1714543200000,"
+              " '2024-05-01T08:01:00+02:00', '2024-05-01T08:01:00+02:00', 'closed', 'COM1', 1200, 8, '1', 'none',"
+              " 'none', 8, 'x', '1', 6, 2);"
+              "INSERT INTO chunks (download, data) VALUES (1, '1\r\n2\r\n');"
+              "PRAGMA user_version = 1;");
+    }
+    const auto archive = Archive::OpenExisting(path);
+    QVERIFY(archive);
+    const auto before = archive->Find(1);
+    QVERIFY(before);
+    QCOMPARE(before->Started.Iso, std::string("2024-05-01T08:00:00+02:00"));
+    QCOMPARE(before->End, EndReason::Closed);
+    QVERIFY(before->FirstSample.empty());
+    QCOMPARE(before->IntervalSeconds, 0);
+    QCOMPARE(archive->Raw(1), std::string("1\r\n2\r\n"));
+
+    QVERIFY(archive->SetTiming(1, "2024-04-01T08:00:00+02:00", 3600));
+    QCOMPARE(archive->Find(1)->FirstSample, std::string("2024-04-01T08:00:00+02:00"));
+    QCOMPARE(archive->Find(1)->IntervalSeconds, 3600);
+    QVERIFY(!archive->SetTiming(2, "2024-04-01T08:00:00+02:00", 3600));
+    // A recorder writes the migrated archive as ever.
+    {
+      ArchiveRecorder r(path, Start("COM2", 0), {});
+      r.Append("7\r\n");
+    }
+    QCOMPARE(archive->List().size(), std::size_t(2));
+    QVERIFY(archive->SetTiming(1, "", 0));
+    QVERIFY(archive->Find(1)->FirstSample.empty());
+    SqliteDb sql(path, SQLITE_OPEN_READONLY);
+    QCOMPARE(sql.QueryInt("PRAGMA user_version"), 2);
   }
 
   void defaultPathFollowsXdg()

@@ -1,7 +1,7 @@
 // The archive of downloads through dedizivi-cli against the logger simulator
 // and a pseudo-terminal: what a download leaves there, a download killed
 // halfway, an unreadable archive, two downloads at once, and the archive
-// command's list, export, delete and prune.
+// command's list, export, dating, daily summary, delete and prune.
 
 #include "clitest.h"
 #include "testsupport.h"
@@ -9,12 +9,15 @@
 #include "../serial/ptypair.h"
 #include "archive.h"
 #include "card.h"
+#include "models.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
+
+#include <QScopeGuard>
 
 #include <csignal>
 
@@ -36,6 +39,9 @@ private slots:
   void killedHalfwayReadsInterrupted();
   void unreadableArchiveIsMovedAside();
   void twoDownloadsAtOnce();
+  void datedExportKeepsRecordedSamples_data();
+  void datedExportKeepsRecordedSamples();
+  void whatEachDayHeld();
 
 private:
   QString Path(const QString& name) const { return m_dir.filePath(name); }
@@ -49,6 +55,25 @@ private:
     if (r.status != 0)
       qWarning("archive list failed: %s", r.err.constData());
     return QJsonDocument::fromJson(r.out).array();
+  }
+  // A whole card archived as a download begun at `started`, as a recorder leaves it.
+  static QString ArchiveCard(int model, const std::string& card, const QDateTime& started)
+  {
+    std::vector<dz::ArchiveNotice> notices;
+    const auto archive = dz::Archive::OpenForWriting(dz::Archive::DefaultPath(), notices);
+    dz::DownloadStart start;
+    start.From = dz::Source::CommandLine;
+    start.Port = "/dev/ttyUSB0";
+    start.Model = model;
+    start.Trigger = std::string(1, vexa::ModelTrigger(model));
+    const dz::Stamp at = dz::StampAt(started.toMSecsSinceEpoch());
+    const std::int64_t id = archive->Begin(start, at, {});
+    dz::LineCounter lines;
+    lines.Add(card);
+    archive->Add(id, card, std::int64_t(card.size()), lines.Lines(), at);
+    archive->End(id, {dz::EndReason::FullCard, model, model == 4 ? std::optional<std::string>("1,5") : std::nullopt,
+                      model == 4 ? std::optional<std::string>("0") : std::nullopt}, at);
+    return QString::number(id);
   }
   static std::optional<dz::ArchivedDownload> Entry(std::int64_t id)
   {
@@ -96,11 +121,19 @@ void TestCliArchive::downloadKeptAndExportedAsConvert()
   QVERIFY2(r.status == 0, r.err.constData());
   QCOMPARE(ReadFile(Path("back.raw")), Bytes(card));
   QCOMPARE(ReadFile(Path("back.txt")), ReadFile(Path("seven.txt")));
-  // --interval alone stamps the CSV from the download's start.
-  r = RunCli({"archive", "export", id, "--csv", Path("back.csv"), "--interval", "1h", "--decimal", "comma"});
-  QVERIFY2(r.status == 0, r.err.constData());
-  const Result convert = RunCli({"convert", "--model", "2", stream, "--csv", Path("convert.csv"), "--start", started,
-                                 "--interval", "1h", "--decimal", "comma"});
+  // The download's start is the one moment its samples were not taken: an
+  // interval alone does not date it.
+  r = RunCli({"archive", "export", id, "--csv", Path("back.csv"), "--interval", "1h"});
+  QCOMPARE(r.status, 2);
+  QVERIFY2(r.err.contains("is not dated"), r.err.constData());
+  QVERIFY(!QFile::exists(Path("back.csv")));
+  // Dated well before it, every sample was recorded: the CSV is convert's.
+  r = RunCli({"archive", "set", id, "--start", "2020-01-01T00:00:00+01:00", "--interval", "1h"});
+  QVERIFY2(r.status == 0 && r.out.contains("1170 of its 1170 samples recorded"), (r.out + r.err).constData());
+  r = RunCli({"archive", "export", id, "--csv", Path("back.csv"), "--decimal", "comma"});
+  QVERIFY2(r.status == 0 && r.err.isEmpty(), r.err.constData());
+  const Result convert = RunCli({"convert", "--model", "2", stream, "--csv", Path("convert.csv"), "--start",
+                                 "2020-01-01T00:00:00+01:00", "--interval", "1h", "--decimal", "comma"});
   QVERIFY2(convert.status == 0, convert.err.constData());
   QCOMPARE(ReadFile(Path("back.csv")), ReadFile(Path("convert.csv")));
   // The seven-channel LM335 layout does not fit this card: convert's status, no file.
@@ -194,7 +227,7 @@ void TestCliArchive::unreadableArchiveIsMovedAside()
 }
 
 // Two downloads on two ports at the same time: both running while they run
-// (neither taken for interrupted), both kept whole.
+// (neither taken for interrupted), both kept whole, the one given a timing dated.
 void TestCliArchive::twoDownloadsAtOnce()
 {
   const std::string cards[] = {vexa::GenerateCard(0, 31, vexa::Eol::CrLf), vexa::GenerateCard(8, 32, vexa::Eol::Lf)};
@@ -206,7 +239,10 @@ void TestCliArchive::twoDownloadsAtOnce()
     // Paced, so that both are under way together.
     const QString port = sims[i].Start({"--model", models[i], "--stream", stream, "--baud", "30000"});
     QVERIFY(!port.isEmpty());
-    StartCli(clis[i], {"download", "--port", port, "--model", models[i], "--wait", "30", "-q"});
+    QStringList args = {"download", "--port", port, "--model", models[i], "--wait", "30", "-q"};
+    if (i == 0) // dated as it is downloaded, with no CSV
+      args << "--start" << "2026-01-01T00:00:00+01:00" << "--interval" << "30m";
+    StartCli(clis[i], args);
   }
   const auto bothRunning = [] {
     const QJsonArray list = List();
@@ -227,7 +263,154 @@ void TestCliArchive::twoDownloadsAtOnce()
     QCOMPARE(d.End, dz::EndReason::FullCard);
     const std::string& card = cards[d.Model == 0 ? 0 : 1];
     QCOMPARE(archive->Raw(d.Id), card);
+    QCOMPARE(d.FirstSample, std::string(d.Model == 0 ? "2026-01-01T00:00:00+01:00" : ""));
+    QCOMPARE(d.IntervalSeconds, d.Model == 0 ? 1800 : 0);
   }
+}
+
+// A dated download's CSV holds the samples the logger can have taken: none
+// at or after the moment the download began, none past what its card holds
+// (--all keeps those rows, without a time); standard error says how many
+// were left out, and the list gives the same count.
+void TestCliArchive::datedExportKeepsRecordedSamples_data()
+{
+  QTest::addColumn<int>("model");
+  QTest::addColumn<int>("minutesBefore"); // first sample, before the download began
+  QTest::addColumn<QString>("interval");
+  QTest::addColumn<bool>("all");
+  QTest::addColumn<int>("rows");
+  QTest::addColumn<int>("recorded");
+  QTest::addColumn<QByteArray>("said");
+  QTest::newRow("two channels: the card's 500, not its 512")
+    << 0 << 36000 << "1h" << false << 500 << 500 << QByteArray("12 of 512 rows left out as not recorded");
+  QTest::newRow("--all keeps the other 12 without a time")
+    << 0 << 36000 << "1h" << true << 512 << 500 << QByteArray("12 of 512 rows kept without a time");
+  QTest::newRow("seven channels: all 1170") << 2 << 2000 << "1m" << false << 1170 << 1170 << QByteArray();
+  QTest::newRow("dated shortly before the download")
+    << 8 << 95 << "30m" << false << 4 << 4 << QByteArray("1020 of 1024 rows left out");
+  QTest::newRow("a sample due as the download began was not taken")
+    << 8 << 90 << "30m" << false << 3 << 3 << QByteArray("1021 of 1024 rows left out");
+  QTest::newRow("first sample after the download began")
+    << 7 << -60 << "1h" << false << 0 << 0 << QByteArray("none of the 1024 samples was recorded");
+}
+
+void TestCliArchive::datedExportKeepsRecordedSamples()
+{
+  QFETCH(int, model);
+  QFETCH(int, minutesBefore);
+  QFETCH(QString, interval);
+  QFETCH(bool, all);
+  QFETCH(int, rows);
+  QFETCH(int, recorded);
+  QFETCH(QByteArray, said);
+  const QDateTime began(QDate(2026, 5, 20), QTime(10, 0), Qt::UTC);
+  const QDateTime first = began.addSecs(-60 * minutesBefore);
+  const QString id = ArchiveCard(model, vexa::GenerateCard(model, 3, vexa::Eol::CrLf), began);
+  Result r = RunCli({"archive", "set", id, "--start", first.toString(Qt::ISODate), "--interval", interval});
+  QVERIFY2(r.status == 0, r.err.constData());
+  const QJsonObject listed = List()[0].toObject();
+  QCOMPARE(listed["recorded"].toInt(-1), recorded);
+  QCOMPARE(listed["first_sample"].toString(), first.toString(Qt::ISODate).replace("Z", "+00:00"));
+
+  QStringList args = {"archive", "export", id, "--csv", Path("dated.csv"), "-o", Path("dated.txt")};
+  if (all)
+    args << "--all";
+  r = RunCli(args);
+  QVERIFY2(r.status == 0, r.err.constData());
+  QVERIFY2(said.isEmpty() ? r.err.isEmpty() : r.err.contains(said), r.err.constData());
+  const QList<QByteArray> csv = CrLfLines(ReadFile(Path("dated.csv")));
+  QCOMPARE(csv.size(), rows + 1);
+  QVERIFY(csv[0].startsWith("sample,time,"));
+  const qint64 step = listed["interval"].toInteger() * 1000;
+  for (int row = 1; row <= rows; ++row) {
+    const QList<QByteArray> fields = csv[row].split(',');
+    QCOMPARE(fields[0], QByteArray::number(row));
+    if (row <= recorded) {
+      const QDateTime at = QDateTime::fromString(QString::fromLatin1(fields[1]), Qt::ISODate);
+      QCOMPARE(at.toMSecsSinceEpoch(), first.toMSecsSinceEpoch() + (row - 1) * step);
+      QVERIFY(at < began);
+    } else {
+      QVERIFY(fields[1].isEmpty());
+    }
+  }
+  // The data file is the design's, whole.
+  QCOMPARE(ReadFile(Path("dated.txt")).count("\r\n"), dz::FindModel(model)->Samples);
+}
+
+// The summary counts local calendar days: hourly samples across the spring
+// change give a day of 23 samples and 23 hours. Its numbers are those a
+// spreadsheet gets from the data file: the radiation logger's daily light
+// integral, the temperature loggers' degree-days above a base.
+void TestCliArchive::whatEachDayHeld()
+{
+  qputenv("TZ", "Europe/Madrid");
+  const auto restore = qScopeGuard([] { qputenv("TZ", "UTC"); });
+  const QDateTime began(QDate(2026, 5, 20), QTime(10, 0), Qt::UTC);
+  const std::string par = vexa::GenerateCard(4, 5, vexa::Eol::CrLf);
+  const QString radiation = ArchiveCard(4, par, began);
+  Result r = RunCli({"archive", "summary", radiation, "--json"});
+  QCOMPARE(r.status, 1);
+  QVERIFY2(r.err.contains("is not dated") && r.err.contains("archive set " + radiation.toUtf8()), r.err.constData());
+  QCOMPARE(RunCli({"archive", "summary", radiation, "--base", "10"}).status, 2); // not a temperature
+
+  QCOMPARE(RunCli({"archive", "set", radiation, "--start", "2026-03-28T12:00", "--interval", "1h"}).status, 0);
+  r = RunCli({"archive", "summary", radiation, "--json"});
+  QVERIFY2(r.status == 0, r.err.constData());
+  const QJsonArray days = QJsonDocument::fromJson(r.out)["days"].toArray();
+  QCOMPARE(days[0]["date"].toString(), QStringLiteral("2026-03-28"));
+  QCOMPARE(days[0]["samples"].toInt(), 12);
+  QCOMPARE(days[1]["date"].toString(), QStringLiteral("2026-03-29"));
+  QCOMPARE(days[1]["samples"].toInt(), 23);
+  QCOMPARE(days[1]["hours"].toDouble(), 23.0);
+  int samples = 0;
+  for (int i = 0; i < days.size(); ++i) {
+    samples += days[i]["samples"].toInt();
+    if (i > 0)
+      QCOMPARE(QDate::fromString(days[i]["date"].toString(), Qt::ISODate),
+               QDate::fromString(days[i - 1]["date"].toString(), Qt::ISODate).addDays(1));
+  }
+  QCOMPARE(samples, 1000); // the card's capacity, all before the download
+
+  // By hand, from the data file: 2026-03-29 is rows 13 to 35.
+  const QString stream = StreamFile("par.stream", par);
+  const QList<QByteArray> values = CrLfLines(RunCli({"convert", "--model", "4", "--constant", "1,5", stream}).out);
+  double sum = 0;
+  double low = 1e9;
+  double high = -1e9;
+  for (int row = 13; row <= 35; ++row) {
+    const double v = QByteArray(values[row - 1]).replace(',', '.').toDouble();
+    sum += v;
+    low = std::min(low, v);
+    high = std::max(high, v);
+  }
+  QVERIFY(sum > 0);
+  const QJsonObject channel = days[1]["channels"].toArray()[0].toObject();
+  QCOMPARE(channel["name"].toString(), QStringLiteral("CANAL1"));
+  QCOMPARE(channel["min"].toDouble(), low);
+  QCOMPARE(channel["max"].toDouble(), high);
+  QVERIFY(qAbs(channel["mean"].toDouble() - sum / 23) <= 0.0005);
+  QVERIFY(qAbs(days[1]["dli"].toDouble() - sum * 3600 / 1e6) <= 0.0005);
+  QVERIFY(!channel.contains("degree_days"));
+
+  // Degree-days above 10 °C of a two-channel card sampled every 30 minutes.
+  const std::string temps = vexa::GenerateCard(0, 6, vexa::Eol::CrLf);
+  const QString temperature = ArchiveCard(0, temps, began);
+  QCOMPARE(RunCli({"archive", "set", temperature, "--start", "2026-05-01T00:00", "--interval", "30m"}).status, 0);
+  r = RunCli({"archive", "summary", temperature, "--base", "10", "--csv", Path("days.csv"), "--decimal", "comma"});
+  QVERIFY2(r.status == 0 && r.out.isEmpty(), r.err.constData());
+  const QList<QByteArray> csv = CrLfLines(ReadFile(Path("days.csv")));
+  QCOMPARE(csv[0], QByteArray("date;samples;hours;CANAL1_min;CANAL1_mean;CANAL1_max;CANAL1_degree_days;"
+                              "CANAL2_min;CANAL2_mean;CANAL2_max;CANAL2_degree_days"));
+  const QList<QByteArray> temperatures = CrLfLines(RunCli({"convert", "--model", "0", StreamFile("t.stream", temps)}).out);
+  double above = 0;
+  for (int row = 1; row <= 48; ++row)
+    above += std::max(0.0, QByteArray(temperatures[row - 1].split(' ')[0]).replace(',', '.').toDouble() - 10);
+  const QList<QByteArray> first = csv[1].split(';');
+  QCOMPARE(first[0], QByteArray("2026-05-01"));
+  QCOMPARE(first[1], QByteArray("48"));
+  QCOMPARE(first[2], QByteArray("24"));
+  QVERIFY2(qAbs(QByteArray(first[6]).replace(',', '.').toDouble() - above * 1800 / 86400) <= 0.0005, first[6].constData());
+  QCOMPARE(csv.size(), 1 + 11); // 500 samples of 30 minutes: 10 days and 10 hours
 }
 
 QTEST_GUILESS_MAIN(TestCliArchive)

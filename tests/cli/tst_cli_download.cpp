@@ -110,8 +110,8 @@ void TestCliDownload::fullCard()
   const QList<QByteArray> csv = CrLfLines(ReadFile(Path("full" + tag + ".csv")));
   QCOMPARE(csv.size(), samples + 1);
   QCOMPARE(csv[0].count(','), columns + 1);
-  QVERIFY(csv[1].startsWith("1,2024-05-01T08:00:00,"));
-  QVERIFY(csv[25].startsWith("25,2024-05-02T08:00:00,"));
+  QVERIFY(csv[1].startsWith("1,2024-05-01T08:00:00+00:00,"));
+  QVERIFY(csv[25].startsWith("25,2024-05-02T08:00:00+00:00,"));
 }
 
 // Killing the simulator is a pulled cable: what arrived is kept, the samples

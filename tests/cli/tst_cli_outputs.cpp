@@ -90,27 +90,44 @@ void TestCliOutputs::csvFollowsTheDataFile()
 
 void TestCliOutputs::csvTimeStamps_data()
 {
+  QTest::addColumn<QByteArray>("zone"); // TZ of the command
   QTest::addColumn<QString>("start");
   QTest::addColumn<QString>("interval");
   QTest::addColumn<int>("row");
   QTest::addColumn<QByteArray>("time");
-  QTest::newRow("16 s") << "2024-05-01T08:00:00" << "16s" << 4 << QByteArray("2024-05-01T08:00:48");
-  QTest::newRow("15 s over midnight, offset kept")
-    << "2024-05-01T23:59:30+02:00" << "15s" << 3 << QByteArray("2024-05-02T00:00:00+02:00");
-  QTest::newRow("1 min, blank for T") << "2024-02-28 23:00" << "1min" << 121 << QByteArray("2024-02-29T01:00:00");
-  QTest::newRow("30 m in UTC") << "2024-12-31T12:00:00Z" << "30m" << 25 << QByteArray("2025-01-01T00:00:00Z");
-  QTest::newRow("1 h, no daylight saving steps") << "2024-03-30T12:00:00" << "1h" << 25
-                                                 << QByteArray("2024-03-31T12:00:00");
-  QTest::newRow("60 m is 1 h") << "2024-03-30T12:00:00" << "60m" << 2 << QByteArray("2024-03-30T13:00:00");
-  QTest::newRow("any duration") << "2024-01-01T00:00:00" << "1h30m" << 3 << QByteArray("2024-01-01T03:00:00");
+  QTest::newRow("16 s") << QByteArray("UTC") << "2024-05-01T08:00:00" << "16s" << 4
+                        << QByteArray("2024-05-01T08:00:48+00:00");
+  QTest::newRow("15 s over midnight, an offset's time shown locally")
+    << QByteArray("Europe/Madrid") << "2024-05-01T23:59:30+02:00" << "15s" << 3
+    << QByteArray("2024-05-02T00:00:00+02:00");
+  QTest::newRow("the same on a machine in UTC") << QByteArray("UTC") << "2024-05-01T23:59:30+02:00" << "15s" << 3
+                                                << QByteArray("2024-05-01T22:00:00+00:00");
+  QTest::newRow("1 min, blank for T") << QByteArray("UTC") << "2024-02-28 23:00" << "1min" << 121
+                                      << QByteArray("2024-02-29T01:00:00+00:00");
+  QTest::newRow("30 m in UTC") << QByteArray("UTC") << "2024-12-31T12:00:00Z" << "30m" << 25
+                               << QByteArray("2025-01-01T00:00:00+00:00");
+  // A day is 24 samples of real time: across the spring change the clock
+  // reads an hour more, across the autumn one an hour less.
+  QTest::newRow("1 h across the clocks put forward")
+    << QByteArray("Europe/Madrid") << "2024-03-30T12:00:00" << "1h" << 25 << QByteArray("2024-03-31T13:00:00+02:00");
+  QTest::newRow("1 h across the clocks put back")
+    << QByteArray("Europe/Madrid") << "2026-10-24T12:00:00" << "1h" << 26 << QByteArray("2026-10-25T12:00:00+01:00");
+  QTest::newRow("the hour that happens twice: its first time, then its second")
+    << QByteArray("Europe/Madrid") << "2026-10-25T02:30:00" << "30m" << 3 << QByteArray("2026-10-25T02:30:00+01:00");
+  QTest::newRow("60 m is 1 h") << QByteArray("UTC") << "2024-03-30T12:00:00" << "60m" << 2
+                               << QByteArray("2024-03-30T13:00:00+00:00");
+  QTest::newRow("any duration") << QByteArray("UTC") << "2024-01-01T00:00:00" << "1h30m" << 3
+                                << QByteArray("2024-01-01T03:00:00+00:00");
 }
 
 void TestCliOutputs::csvTimeStamps()
 {
+  QFETCH(QByteArray, zone);
   QFETCH(QString, start);
   QFETCH(QString, interval);
   QFETCH(int, row);
   QFETCH(QByteArray, time);
+  qputenv("TZ", zone);
   for (const QString& decimal : {QStringLiteral("point"), QStringLiteral("comma")}) {
     const QString csvPath = Path("times.csv");
     QFile::remove(csvPath);
@@ -126,7 +143,18 @@ void TestCliOutputs::csvTimeStamps()
     QCOMPARE(fields.size(), 4);
     QCOMPARE(fields[0], QByteArray::number(row));
     QCOMPARE(fields[1], time);
+    // Every time one interval of real time after the one before: none repeats or goes missing.
+    const qint64 step = QDateTime::fromString(QString::fromLatin1(csv[2].split(sep)[1]), Qt::ISODate)
+                          .msecsTo(QDateTime::fromString(QString::fromLatin1(csv[3].split(sep)[1]), Qt::ISODate));
+    QVERIFY(step > 0);
+    for (int i = 2; i < csv.size(); ++i) {
+      const auto at = [&](int line) {
+        return QDateTime::fromString(QString::fromLatin1(csv[line].split(sep)[1]), Qt::ISODate).toMSecsSinceEpoch();
+      };
+      QCOMPARE(at(i) - at(i - 1), step);
+    }
   }
+  qputenv("TZ", "UTC");
 }
 
 void TestCliOutputs::csvUsageErrors_data()
@@ -145,6 +173,12 @@ void TestCliOutputs::csvUsageErrors_data()
                              << QByteArray("invalid --start 'yesterday'");
   QTest::newRow("date only") << QStringList{"--csv", "x.csv", "--start", "2024-05-01", "--interval", "1m"}
                              << QByteArray("invalid --start");
+  QTest::newRow("a local time the clocks skip")
+    << QStringList{"--csv", "x.csv", "--start", "2026-03-29T02:30:00", "--interval", "1h"}
+    << QByteArray("that local time does not exist here");
+  QTest::newRow("the 30th of February")
+    << QStringList{"--csv", "x.csv", "--start", "2026-02-30T08:00:00", "--interval", "1h"}
+    << QByteArray("invalid --start");
   QTest::newRow("bad decimal") << QStringList{"--csv", "x.csv", "--decimal", "semicolon"}
                                << QByteArray("invalid --decimal 'semicolon'");
   QTest::newRow("decimal without csv") << QStringList{"--decimal", "comma"} << QByteArray("give --csv");
@@ -156,7 +190,9 @@ void TestCliOutputs::csvUsageErrors()
 {
   QFETCH(QStringList, args);
   QFETCH(QByteArray, message);
+  qputenv("TZ", "Europe/Madrid");
   const Result r = RunCli(QStringList{"convert", "--model", "0", Path("m0.raw")} + args);
+  qputenv("TZ", "UTC");
   QCOMPARE(r.status, 2);
   QVERIFY2(r.err.contains(message), r.err.constData());
   QVERIFY(r.out.isEmpty());
