@@ -36,6 +36,8 @@ private slots:
     qputenv("XDG_DATA_HOME", data.toLocal8Bit());
   }
   void downloadKeptAndExportedAsConvert();
+  void listGivesEveryFieldOfItsDownload_data();
+  void listGivesEveryFieldOfItsDownload();
   void killedHalfwayReadsInterrupted();
   void unreadableArchiveIsMovedAside();
   void twoDownloadsAtOnce();
@@ -161,6 +163,82 @@ void TestCliArchive::downloadKeptAndExportedAsConvert()
   r = RunCli({"archive", "prune", "--before", tomorrow});
   QVERIFY2(r.status == 0 && r.out.contains("deleted 1 entry"), r.out.constData());
   QCOMPARE(List().size(), 0);
+}
+
+void TestCliArchive::listGivesEveryFieldOfItsDownload_data()
+{
+  QTest::addColumn<int>("model");
+  QTest::addColumn<int>("lines"); // of the card sent; 0: all of it
+  QTest::addColumn<QStringList>("options");
+  QTest::addColumn<QJsonObject>("expected"); // the fields the options decide
+  QTest::newRow("seven channels, full card")
+    << 2 << 0 << QStringList{"--baud", "4800"}
+    << QJsonObject{{"baud", 4800}, {"trigger", "7"}, {"end", "full"}, {"lines", 1171}, {"constant", QJsonValue()},
+                   {"offset", QJsonValue()}, {"first_sample", QJsonValue()}, {"interval", QJsonValue()},
+                   {"recorded", QJsonValue()}};
+  QTest::newRow("radiation, dated, idle")
+    << 4 << 100
+    << QStringList{"--baud", "2400", "--constant", "1,5", "--offset", "3", "--csv", "-", "--start",
+                   "2024-05-01T08:00:00+02:00", "--interval", "30m", "--idle", "0.3"}
+    << QJsonObject{{"baud", 2400}, {"trigger", "1"}, {"end", "idle"}, {"lines", 100}, {"constant", "1,5"},
+                   {"offset", "3"}, {"first_sample", "2024-05-01T06:00:00+00:00"}, {"interval", 1800},
+                   {"recorded", 25}};
+}
+
+// Every field `list --json` gives of a download, each against what that
+// download used: the line, the model, the radiation fields, the timing, the
+// bytes and lines it brought, when and how it ended. Nothing more, nothing less.
+void TestCliArchive::listGivesEveryFieldOfItsDownload()
+{
+  QFETCH(int, model);
+  QFETCH(int, lines);
+  QFETCH(QStringList, options);
+  QFETCH(QJsonObject, expected);
+  const QString data = qEnvironmentVariable("XDG_DATA_HOME") + "/" + QString::number(model);
+  QVERIFY(QDir().mkpath(data));
+  qputenv("XDG_DATA_HOME", data.toLocal8Bit()); // an archive of its own
+  std::string card = vexa::GenerateCard(model, 13, vexa::Eol::CrLf);
+  if (lines > 0) {
+    std::size_t end = 0;
+    for (int i = 0; i < lines; ++i)
+      end = card.find("\r\n", end) + 2;
+    card.resize(end);
+  }
+  dztest::Simulator sim;
+  const QString port = sim.Start({"--stream", StreamFile("fields.stream", card), "--fast"});
+  QVERIFY(!port.isEmpty());
+  const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
+  const Result r = RunCli(QStringList{"download", "--port", port, "--model", QString::number(model), "--wait", "20",
+                                      "-q", "-o", Path("fields.txt")} + options);
+  QVERIFY2(r.status == 0 || r.status == 3, r.err.constData());
+  const QDateTime after = QDateTime::currentDateTime().addSecs(1);
+
+  const QJsonArray list = List();
+  QCOMPARE(list.size(), 1);
+  const QJsonObject e = list[0].toObject();
+  expected["kind"] = "download";
+  expected["source"] = "cli";
+  expected["port"] = port;
+  expected["port_by_id"] = QJsonValue(); // a pseudo-terminal has no stable name
+  expected["data_bits"] = 8;
+  expected["stop_bits"] = "1";
+  expected["parity"] = "none";
+  expected["flow_control"] = "none";
+  expected["model"] = model;
+  expected["model_text"] = QString::fromUtf8(dz::FindModel(model)->SelectorText.data());
+  expected["bytes"] = qint64(card.size());
+  for (const QString& key : {QStringLiteral("id"), QStringLiteral("started"), QStringLiteral("ended")})
+    expected[key] = e[key];
+  QCOMPARE(e.keys(), expected.keys());
+  for (const QString& key : expected.keys())
+    QVERIFY2(e[key] == expected[key], qPrintable(key + ": " + QJsonDocument(QJsonObject{{key, e[key]}}).toJson()));
+  QVERIFY(e["id"].toInteger() > 0);
+  // When it ran, with the offset of the time: in this run, between the two
+  // moments around it, the end not before the start.
+  const QDateTime started = QDateTime::fromString(e["started"].toString(), Qt::ISODate);
+  const QDateTime ended = QDateTime::fromString(e["ended"].toString(), Qt::ISODate);
+  QVERIFY2(started >= before && ended <= after && started <= ended, qPrintable(e["started"].toString()));
+  QVERIFY(e["started"].toString().endsWith("+00:00"));
 }
 
 // SIGKILL halfway: what arrived before stays in the archive, and the
