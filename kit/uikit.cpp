@@ -1,7 +1,10 @@
 #include "uikit.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QStandardPaths>
 
 namespace dz {
 
@@ -27,6 +30,18 @@ void ShowForm(QWidget* form)
   form->activateWindow();
 }
 
+void BringToFront(QWidget* form)
+{
+  if (!form)
+    return;
+  if (form->isMinimized() || !form->isVisible()) {
+    ShowForm(form);
+    return;
+  }
+  form->raise();
+  form->activateWindow();
+}
+
 QFont AppFont(const QString& family, int pixelSize, bool bold)
 {
   QString real = family;
@@ -41,6 +56,40 @@ QFont AppFont(const QString& family, int pixelSize, bool bold)
 void Place(QWidget* w, int left, int top, int width, int height)
 {
   w->setGeometry(left, top, width, height);
+}
+
+namespace {
+
+QString& LastSaveFolder()
+{
+  static QString folder;
+  return folder;
+}
+
+} // namespace
+
+QString SaveFolder()
+{
+  if (!LastSaveFolder().isEmpty() && QFileInfo(LastSaveFolder()).isDir())
+    return LastSaveFolder();
+  const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  if (!documents.isEmpty() && QFileInfo(documents).isDir())
+    return documents;
+  return QDir::homePath();
+}
+
+void RememberSaveFolder(const QString& savedFile)
+{
+  LastSaveFolder() = QFileInfo(savedFile).absolutePath();
+}
+
+QString NewFileName(const QString& stem, const QString& suffix)
+{
+  const QDir folder(SaveFolder());
+  QString name = stem + QLatin1Char('.') + suffix;
+  for (int n = 2; folder.exists(name); ++n)
+    name = QStringLiteral("%1-%2.%3").arg(stem).arg(n).arg(suffix);
+  return folder.filePath(name);
 }
 
 bool OnWayland()
