@@ -1,5 +1,6 @@
 #include "archivewindow.h"
 
+#include "access.h"
 #include "csv.h"
 #include "datafileexport.h"
 #include "models.h"
@@ -9,6 +10,7 @@
 #include <QAbstractTableModel>
 #include <QComboBox>
 #include <QDateTimeEdit>
+#include <QDir>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -154,6 +156,8 @@ ArchiveWindow::ArchiveWindow(ArchiveHost& host) : QDialog(host.HostWindow(), Qt:
   m_list->setFont(AppFont(QStringLiteral("Arial"), 13));
   for (const auto [column, width] : {std::pair{0, 140}, {2, 55}, {3, 65}, {4, 120}, {5, 160}})
     m_list->setColumnWidth(column, width);
+  m_list->setAccessibleName(QStringLiteral("Descargas"));
+  LetTabLeave(m_list);
   connect(m_list, &QTableView::doubleClicked, this, [this] { OpenClick(); });
   connect(m_list->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] { SelectionChanged(); });
 
@@ -197,14 +201,18 @@ ArchiveWindow::ArchiveWindow(ArchiveHost& host) : QDialog(host.HostWindow(), Qt:
   for (QWidget* w : {static_cast<QWidget*>(m_start), static_cast<QWidget*>(m_interval),
                      static_cast<QWidget*>(m_decimal)})
     w->setFont(font());
-  csvRow->addWidget(new QLabel(QStringLiteral("Primera muestra"), csv));
-  csvRow->addWidget(m_start);
+  // Each field named by the label before it.
+  auto labelled = [&](const QString& text, QWidget* field) {
+    auto* label = new QLabel(text, csv);
+    label->setBuddy(field);
+    csvRow->addWidget(label);
+    csvRow->addWidget(field);
+  };
+  labelled(QStringLiteral("Primera muestra"), m_start);
   csvRow->addSpacing(8);
-  csvRow->addWidget(new QLabel(QStringLiteral("Intervalo"), csv));
-  csvRow->addWidget(m_interval);
+  labelled(QStringLiteral("Intervalo"), m_interval);
   csvRow->addSpacing(8);
-  csvRow->addWidget(new QLabel(QStringLiteral("Decimal"), csv));
-  csvRow->addWidget(m_decimal);
+  labelled(QStringLiteral("Decimal"), m_decimal);
   csvRow->addStretch();
 
   auto button = [&](const QString& text, const char* name, auto handler) {
@@ -232,7 +240,9 @@ ArchiveWindow::ArchiveWindow(ArchiveHost& host) : QDialog(host.HostWindow(), Qt:
   m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
   auto* modelRow = new QHBoxLayout;
-  modelRow->addWidget(caption(QStringLiteral("Convertir con el modelo")));
+  QLabel* modelCaption = caption(QStringLiteral("Convertir con el modelo"));
+  modelCaption->setBuddy(m_model);
+  modelRow->addWidget(modelCaption);
   modelRow->addWidget(m_model, 1);
   auto* buttons = new QHBoxLayout;
   for (QPushButton* b : {m_open, m_csv, m_raw, m_delete})
@@ -329,11 +339,12 @@ void ArchiveWindow::ExportCsvClick()
     return;
   const int model = ChosenModel(*d);
   const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Exportar CSV"),
-                                                    QStringLiteral("descarga-%1.csv").arg(d->Id),
+                                                    QDir(SaveFolder()).filePath(QStringLiteral("descarga-%1.csv").arg(d->Id)),
                                                     QStringLiteral("CSV (*.csv);;Todos los archivos (*)"), nullptr,
                                                     QFileDialog::DontUseNativeDialog);
   if (path.isEmpty())
     return;
+  RememberSaveFolder(path);
 
   // The CSV of 'dedizivi-cli archive export --csv', from the same code.
   CsvOptions csv;
@@ -362,11 +373,13 @@ void ArchiveWindow::SaveRawClick()
   if (!d || d->Erase)
     return;
   const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Guardar crudo"),
-                                                    QStringLiteral("descarga-%1.txt").arg(d->Id),
+                                                    QDir(SaveFolder()).filePath(QStringLiteral("descarga-%1.txt").arg(d->Id)),
                                                     QStringLiteral("Todos los archivos (*)"), nullptr,
                                                     QFileDialog::DontUseNativeDialog);
-  if (!path.isEmpty())
-    WriteFileAtomically(path, RawOf(*d));
+  if (path.isEmpty())
+    return;
+  RememberSaveFolder(path);
+  WriteFileAtomically(path, RawOf(*d));
 }
 
 void ArchiveWindow::DeleteClick()
@@ -383,6 +396,7 @@ void ArchiveWindow::DeleteClick()
                                .arg(d->Lines),
                   QMessageBox::NoButton, this);
   box.setObjectName(QStringLiteral("EliminarPregunta"));
+  DescribeMessageBox(box);
   QPushButton* yes = box.addButton(QStringLiteral("&Sí"), QMessageBox::YesRole);
   QPushButton* no = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
   box.setDefaultButton(no);

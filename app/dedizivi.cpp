@@ -326,6 +326,7 @@ void TForm1::SetUpKeyboardAndNames()
   // radiation fields at the lower left, then the date and the buttons at the
   // lower right. Tab leaves the grid; the arrow keys move in it.
   dz::LetTabLeave(StringGrid1);
+  dz::LetTabLeave(DateTimePicker1);
   const QList<QWidget*> order = {Button_open, BitBtn4, ComboBox1, StringGrid1, Edit1,
                                  SpinEdit1, DateTimePicker1, BitBtn2, BitBtn1};
   for (qsizetype i = 1; i < order.size(); ++i)
@@ -333,13 +334,14 @@ void TForm1::SetUpKeyboardAndNames()
   // The model comes first in a download.
   ComboBox1->setFocus();
 
-  // What a screen reader says for the controls without a label of their own;
-  // the offset field has its visible label.
+  // What a screen reader says for the controls without a label of their own,
+  // and for the radiation fields, whose labels lie on the panel beneath them.
   ProgressBar1->setAccessibleName(QStringLiteral("Progreso de la descarga"));
   ProgressBar2->setAccessibleName(QStringLiteral("Progreso de la conversión"));
   StringGrid1->setAccessibleName(QStringLiteral("Datos convertidos"));
   DateTimePicker1->setAccessibleName(QStringLiteral("Fecha"));
   Edit1->setAccessibleName(QStringLiteral("Constante del sensor"));
+  SpinEdit1->setAccessibleName(QStringLiteral("Ofset"));
   Label1->setBuddy(Edit1);
   Label8->setBuddy(SpinEdit1);
   ComboBox1->setAccessibleName(QStringLiteral("Modelo de Vexa-Logger"));

@@ -8,6 +8,7 @@
 #include <QAccessibleWidget>
 #include <QApplication>
 #include <QComboBox>
+#include <QDateTimeEdit>
 #include <QDialog>
 #include <QKeyEvent>
 #include <QMessageBox>
@@ -63,7 +64,14 @@ protected:
     if (event->type() != QEvent::KeyPress)
       return false;
     auto* key = static_cast<QKeyEvent*>(event);
-    if ((key->key() != Qt::Key_Tab && key->key() != Qt::Key_Backtab) || !(key->modifiers() & Qt::ControlModifier))
+    if (key->key() != Qt::Key_Tab && key->key() != Qt::Key_Backtab)
+      return false;
+    // A date field moves on to the next control from its last part only.
+    if (auto* date = qobject_cast<QDateTimeEdit*>(watched)) {
+      const bool back = key->key() == Qt::Key_Backtab || (key->modifiers() & Qt::ShiftModifier);
+      date->setCurrentSectionIndex(back ? 0 : date->sectionCount() - 1);
+    }
+    if (!(key->modifiers() & Qt::ControlModifier))
       return false;
     QKeyEvent plain(QEvent::KeyPress, key->key(), key->modifiers() & ~Qt::ControlModifier);
     QCoreApplication::sendEvent(watched, &plain);
@@ -210,13 +218,27 @@ void UseKeyboardAndScreenReaderAids()
   qApp->installEventFilter(new Aids(qApp));
 }
 
-void LetTabLeave(QAbstractItemView* view)
+namespace {
+
+TabLeaver* Leaver()
 {
-  view->setTabKeyNavigation(false);
   static QPointer<TabLeaver> leaver;
   if (leaver.isNull())
     leaver = new TabLeaver(qApp);
-  view->installEventFilter(leaver);
+  return leaver;
+}
+
+} // namespace
+
+void LetTabLeave(QAbstractItemView* view)
+{
+  view->setTabKeyNavigation(false);
+  view->installEventFilter(Leaver());
+}
+
+void LetTabLeave(QDateTimeEdit* edit)
+{
+  edit->installEventFilter(Leaver());
 }
 
 void MakeAccessibleWindow(QWidget* window, const QString& description)

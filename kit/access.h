@@ -3,6 +3,7 @@
 #include <QString>
 
 class QAbstractItemView;
+class QDateTimeEdit;
 class QMessageBox;
 class QWidget;
 
@@ -20,6 +21,9 @@ void UseKeyboardAndScreenReaderAids();
 // control of the window instead of the next cell; the arrow keys still move
 // between cells.
 void LetTabLeave(QAbstractItemView* view);
+// The same for a date field, whose Tab otherwise goes from day to month to
+// year first; the arrow keys move between them.
+void LetTabLeave(QDateTimeEdit* edit);
 
 // A window of the program that is a plain widget: screen readers meet it as
 // a window named by its caption (not as a nameless "filler"). The

@@ -1,5 +1,6 @@
 #include "chartform.h"
 
+#include "access.h"
 #include "chartdialogs.h"
 #include "forms.h"
 #include "numberformat.h"
@@ -51,6 +52,7 @@ Tform11::Tform11(const dz::GridSource& source, QWidget* parent) : QWidget(parent
 {
   setObjectName(QStringLiteral("form11"));
   setWindowTitle(QStringLiteral("Gráfico, vista preliminar"));
+  dz::MakeAccessibleWindow(this);
   setFixedSize(636, 433);
   dz::SetFixedFrame(this, true);
 
