@@ -201,7 +201,7 @@ ArchiveWindow::ArchiveWindow(ArchiveHost& host) : QDialog(host.HostWindow(), Qt:
   for (QWidget* w : {static_cast<QWidget*>(m_start), static_cast<QWidget*>(m_interval),
                      static_cast<QWidget*>(m_decimal)})
     w->setFont(font());
-  // Each field named by the label before it.
+  // Each field labelled, for a screen reader, by the label before it.
   auto labelled = [&](const QString& text, QWidget* field) {
     auto* label = new QLabel(text, csv);
     label->setBuddy(field);

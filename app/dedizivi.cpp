@@ -344,7 +344,6 @@ void TForm1::SetUpKeyboardAndNames()
   SpinEdit1->setAccessibleName(QStringLiteral("Ofset"));
   Label1->setBuddy(Edit1);
   Label8->setBuddy(SpinEdit1);
-  ComboBox1->setAccessibleName(QStringLiteral("Modelo de Vexa-Logger"));
   dz::MarkDecorative(Image1);
   Image2->setAccessibleName(QStringLiteral("Vexa-Logger"));
   // Dates in Spanish: "10 dic 2026".

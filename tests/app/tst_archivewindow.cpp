@@ -19,7 +19,9 @@
 #include "../output/outputtestkit.h"
 #include "../serial/ptypair.h"
 
+#include <QAccessible>
 #include <QComboBox>
+#include <QDateTimeEdit>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -164,6 +166,24 @@ private slots:
     QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->List()));
     QCOMPARE(w->List()->currentIndex().row(), 0);
     QVERIFY(w->OpenButton()->isDefault());
+    // Tab and Shift+Tab leave the list (the buttons are reached by keys),
+    // and each field is named for a screen reader by the label before it.
+    QTest::keyClick(w->windowHandle(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->ModelChoice()));
+    QTest::keyClick(w->windowHandle(), Qt::Key_Backtab, Qt::ShiftModifier);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->List()));
+    QTest::keyClick(w->windowHandle(), Qt::Key_Backtab, Qt::ShiftModifier | Qt::ControlModifier);
+    QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("Cerrar"));
+    w->List()->setFocus(Qt::TabFocusReason);
+    for (const auto& [field, name] : {std::pair<QWidget*, const char*>{w->ModelChoice(), "Convertir con el modelo"},
+                                      {w->FirstSample(), "Primera muestra"},
+                                      {w->Interval(), "Intervalo"},
+                                      {w->Decimal(), "Decimal"}}) {
+      QStringList labels;
+      for (const auto& [label, relation] : QAccessible::queryAccessibleInterface(field)->relations(QAccessible::Label))
+        labels << label->text(QAccessible::Name);
+      QVERIFY2(labels.contains(QString::fromUtf8(name)), qPrintable(labels.join('|')));
+    }
     QTest::keyClick(w->List(), Qt::Key_Return);
 
     QVERIFY(!w->isVisible());
@@ -219,9 +239,27 @@ private slots:
     const std::string card = vexa::GenerateCard(8, 2, vexa::Eol::Lf);
     Download(card, 8);
     const dz::ArchivedDownload d = Newest();
+    // The exports open where the data file was saved last, not in the
+    // folder the program runs in.
+    const QString elsewhere = m_dir.filePath("elsewhere");
+    QVERIFY(QDir().mkpath(elsewhere));
+    {
+      const auto answer = TypeName(QDir(elsewhere).filePath("data.txt"));
+      Form1->Guardardatos1Click();
+    }
     dz::ArchiveWindow* w = ShowArchiveWindow();
     QVERIFY(w);
     const QString csv = m_dir.filePath("window.csv");
+    QString opened;
+    {
+      OnModal<QFileDialog> where([&](QFileDialog* dialog) {
+        opened = dialog->directory().absolutePath();
+        dialog->reject();
+      });
+      w->ExportCsvClick();
+      QVERIFY(where.Fired());
+    }
+    QCOMPARE(opened, QDir(elsewhere).absolutePath());
     {
       const auto answer = TypeName(csv);
       w->ExportCsvClick();
@@ -235,6 +273,14 @@ private slots:
     QVERIFY(ReadFile(csv).contains(QByteArray::fromStdString(d.Started.Iso.substr(0, 19))));
 
     const QString raw = m_dir.filePath("window.raw");
+    {
+      OnModal<QFileDialog> where([&](QFileDialog* dialog) {
+        opened = dialog->directory().absolutePath();
+        dialog->reject();
+      });
+      w->SaveRawClick();
+    }
+    QCOMPARE(opened, QDir(m_dir.path()).absolutePath()); // where the CSV went
     {
       const auto answer = TypeName(raw);
       w->SaveRawClick();
