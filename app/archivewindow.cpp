@@ -329,7 +329,8 @@ void ArchiveWindow::OpenClick()
     throw std::runtime_error("Cierre la descarga en curso antes de abrir una anterior");
   ReopenedDownload reopened{RawOf(*d), ChosenModel(*d), d->Constant, d->Offset};
   hide();
-  m_host.Reopen(reopened);
+  // After the main window's activation, which would blank what opening shows.
+  WhenActive(m_host.HostWindow(), [this, reopened] { m_host.Reopen(reopened); });
 }
 
 void ArchiveWindow::ExportCsvClick()

@@ -25,6 +25,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFrame>
+#include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLayout>
@@ -327,6 +328,7 @@ void TForm1::SetUpKeyboardAndNames()
   // lower right. Tab leaves the grid; the arrow keys move in it.
   dz::LetTabLeave(StringGrid1);
   dz::LetTabLeave(DateTimePicker1);
+  dz::KeepRowsWhole(StringGrid1);
   const QList<QWidget*> order = {Button_open, BitBtn4, ComboBox1, StringGrid1, Edit1,
                                  SpinEdit1, DateTimePicker1, BitBtn2, BitBtn1};
   for (qsizetype i = 1; i < order.size(); ++i)
@@ -819,5 +821,13 @@ void TForm1::Acercadeesteprograma1Click()
   box.setText(QStringLiteral("<b>%1</b>").arg(QString::fromLatin1(kMakerWeb)));
   box.setInformativeText(QStringLiteral("DEDIZIVI Ver. 3.4<br>%1").arg(QString::fromLatin1(kMakerMail)));
   box.setStandardButtons(QMessageBox::Ok);
+  dz::DescribeMessageBox(box);
+  // Wide enough for its whole caption: a window manager cuts a title that
+  // is wider than its window, whatever its font.
+  const QFont title = QApplication::font("QMdiSubWindowTitleBar");
+  const int room = QFontMetrics(title).horizontalAdvance(box.windowTitle()) * 13 / 10 + 160;
+  if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+    grid->addItem(new QSpacerItem(room, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
+                  grid->columnCount());
   box.exec();
 }

@@ -11,6 +11,7 @@
 #include <QDateTimeEdit>
 #include <QDialog>
 #include <QKeyEvent>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPointer>
@@ -141,7 +142,9 @@ private:
     }
     if (parentWidget() != target->parentWidget())
       setParent(target->parentWidget());
-    setGeometry(target->geometry().adjusted(-kWidth, -kWidth, kWidth, kWidth));
+    // Whole also for a control at the edge of its parent: there the ring
+    // lies on the control's own edge.
+    setGeometry(target->geometry().adjusted(-kWidth, -kWidth, kWidth, kWidth) & parentWidget()->rect());
     // Only the ring itself: the control inside stays as it draws itself.
     QRegion ring(rect());
     ring -= rect().adjusted(kWidth, kWidth, -kWidth, -kWidth);
@@ -200,7 +203,14 @@ private:
   {
     if (m_ring.isNull())
       m_ring = new FocusRing;
-    m_ring->Follow(FocusedControl(now));
+    // The program's own windows; Qt's dialogs and message boxes show the
+    // focus their own way, and the menu bar highlights its menu.
+    QWidget* control = FocusedControl(now);
+    if (control != nullptr &&
+        (qobject_cast<QMenuBar*>(control) ||
+         QByteArray(control->window()->metaObject()->className()).startsWith('Q')))
+      control = nullptr;
+    m_ring->Follow(control);
   }
 
   QPointer<FocusRing> m_ring;

@@ -3,6 +3,10 @@
 #include <QFont>
 #include <QWidget>
 
+#include <functional>
+
+class QTableView;
+
 namespace dz {
 
 // Shows a window of the program without blocking: visible, raised and active.
@@ -10,6 +14,13 @@ namespace dz {
 // Under Wayland the compositor places windows and decides about focus: a
 // window open behind another is shown anew, which brings it to the front.
 void ShowForm(QWidget* form);
+
+// Runs `then` once `window` is the active window: at once where it is, or
+// where the window system activates windows as asked (X11); under Wayland,
+// on its activation by the compositor, or after a short wait without one.
+// What a window does as it becomes active then comes before `then`, not
+// after it.
+void WhenActive(QWidget* window, std::function<void()> then);
 
 // Brings a window that is open to the front where it stands; unlike
 // ShowForm it never maps the window anew, so under Wayland it keeps its
@@ -31,6 +42,11 @@ void RememberSaveFolder(const QString& savedFile);
 // A name in SaveFolder() for a new file: `stem.suffix`, or `stem-2.suffix`
 // and on when that exists already, so that no file is offered for replacing.
 QString NewFileName(const QString& stem, const QString& suffix);
+
+// Keeps every row of a table, and its header, a whole number of screen
+// pixels high at any scale (150 % makes 19 pixels 28.5): rows of one height,
+// their numbers in line with their cells. At whole scales nothing changes.
+void KeepRowsWhole(QTableView* view);
 
 // Whether the program runs as a Wayland client.
 bool OnWayland();
