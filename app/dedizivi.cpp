@@ -329,6 +329,7 @@ void TForm1::SetUpKeyboardAndNames()
   dz::LetTabLeave(StringGrid1);
   dz::LetTabLeave(DateTimePicker1);
   dz::KeepRowsWhole(StringGrid1);
+  dz::ExposeAsReadOnlyTable(StringGrid1);
   const QList<QWidget*> order = {Button_open, BitBtn4, ComboBox1, StringGrid1, Edit1,
                                  SpinEdit1, DateTimePicker1, BitBtn2, BitBtn1};
   for (qsizetype i = 1; i < order.size(); ++i)

@@ -29,12 +29,14 @@ QLabel* RedLabel(QWidget* parent, const QString& text, int left, int top, int px
 
 QLabel* Picture(QWidget* parent, const QString& resource, int left, int top)
 {
-  auto* image = new QLabel(parent);
+  // The question says it in words; the pictures only illustrate it. Marked
+  // before a screen reader can meet them, as they join their window.
+  auto* image = new QLabel;
+  dz::MarkDecorative(image);
+  image->setParent(parent);
   dz::Place(image, left, top, 105, 105);
   image->setScaledContents(true);
   image->setPixmap(QPixmap(resource));
-  // The question says it in words; the pictures only illustrate it.
-  dz::MarkDecorative(image);
   return image;
 }
 

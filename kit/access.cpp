@@ -1,5 +1,7 @@
 #include "access.h"
 
+#include "tableaccess.h"
+
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QAbstractScrollArea>
@@ -16,6 +18,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
+#include <QTableView>
 #include <QTextDocumentFragment>
 #include <QToolButton>
 
@@ -47,6 +50,8 @@ QAccessibleInterface* Interfaces(const QString& className, QObject* object)
   if (className != QLatin1String(object->metaObject()->className()))
     return nullptr;
   auto* w = static_cast<QWidget*>(object);
+  if (QAccessibleInterface* table = ReadOnlyTableInterface(object))
+    return table;
   if (w->property(kDecorativeProperty).toBool())
     return new DecorativeInterface(w);
   if (w->property(kWindowProperty).toBool())
@@ -216,6 +221,15 @@ private:
   QPointer<FocusRing> m_ring;
 };
 
+// With a screen reader running, Qt makes a widget's interface as soon as it
+// is created (or given a model): drop it, so that the next one asked for
+// follows what was just marked.
+void Requery(QObject* object)
+{
+  if (QAccessibleInterface* made = QAccessible::queryAccessibleInterface(object))
+    QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(made));
+}
+
 } // namespace
 
 void UseKeyboardAndScreenReaderAids()
@@ -251,9 +265,16 @@ void LetTabLeave(QDateTimeEdit* edit)
   edit->installEventFilter(Leaver());
 }
 
+void ExposeAsReadOnlyTable(QTableView* view)
+{
+  MarkReadOnlyTable(view);
+  Requery(view);
+}
+
 void MakeAccessibleWindow(QWidget* window, const QString& description)
 {
   window->setProperty(kWindowProperty, true);
+  Requery(window);
   if (!description.isEmpty())
     window->setAccessibleDescription(description);
 }
@@ -261,6 +282,7 @@ void MakeAccessibleWindow(QWidget* window, const QString& description)
 void MarkDecorative(QWidget* picture)
 {
   picture->setProperty(kDecorativeProperty, true);
+  Requery(picture);
 }
 
 void DescribeMessageBox(QMessageBox& box)

@@ -5,6 +5,7 @@
 class QAbstractItemView;
 class QDateTimeEdit;
 class QMessageBox;
+class QTableView;
 class QWidget;
 
 namespace dz {
@@ -25,12 +26,19 @@ void LetTabLeave(QAbstractItemView* view);
 // year first; the arrow keys move between them.
 void LetTabLeave(QDateTimeEdit* edit);
 
+// A table that is only read: a screen reader meets its rows and columns
+// with the column titles as headers, and no action on its cells (selecting
+// one is no use to a listener).
+void ExposeAsReadOnlyTable(QTableView* view);
+
 // A window of the program that is a plain widget: screen readers meet it as
 // a window named by its caption (not as a nameless "filler"). The
 // description, when given, is what the window says, read as one text.
 void MakeAccessibleWindow(QWidget* window, const QString& description = {});
 
-// A picture that only decorates: screen readers pass over it.
+// A picture that only decorates: screen readers pass over it. Best marked
+// before the picture is given its parent: a screen reader already running
+// may have met it there.
 void MarkDecorative(QWidget* picture);
 
 // A message box's text (and informative text) as its description, so that a

@@ -634,6 +634,12 @@ private slots:
     QCOMPARE(grid->columnCount(), 1);
     QCOMPARE(grid->columnDescription(0), Cell(1, 0));
     QVERIFY(!Cell(1, 0).isEmpty());
+    // A cell reads its value under its column title, and offers nothing to do.
+    QAccessibleInterface* cell = grid->cellAt(1, 0);
+    QCOMPARE(cell->text(QAccessible::Name), Cell(1, 2));
+    QCOMPARE(cell->tableCellInterface()->columnHeaderCells().value(0)->text(QAccessible::Name), Cell(1, 0));
+    QVERIFY(cell->actionInterface() == nullptr || cell->actionInterface()->actionNames().isEmpty());
+    QCOMPARE(QAccessible::queryAccessibleInterface(Form1->StringGrid1)->indexOfChild(cell), 2 * 2 + 1);
 
     const QList<QWidget*> windows = {Form1, Form2, Form3, Form4, Form5, Form6, Form7, Form8, Form9, Form10,
                                      form11, Form12, Form13, Form14, Form15, Form16, Form17, Form18, Form19};
@@ -644,6 +650,7 @@ private slots:
     }
     QCOMPARE(QAccessible::queryAccessibleInterface(Form17)->text(QAccessible::Description),
              QStringLiteral("ESTA SEGURO DE QUERER BORRAR LA TARJETA?"));
+    QVERIFY(QAccessible::queryAccessibleInterface(Form17->Image1)->state().invisible);
   }
 
   void menuItemsAreNamedAndShowTheirWindows()
