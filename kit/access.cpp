@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QDialog>
+#include <QFileDialog>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -211,10 +212,12 @@ private:
     // The program's own windows; Qt's dialogs and message boxes show the
     // focus their own way, and the menu bar highlights its menu.
     QWidget* control = FocusedControl(now);
-    if (control != nullptr &&
-        (qobject_cast<QMenuBar*>(control) ||
-         QByteArray(control->window()->metaObject()->className()).startsWith('Q')))
-      control = nullptr;
+    if (control != nullptr) {
+      QWidget* window = control->window();
+      if (qobject_cast<QMenuBar*>(control) || qobject_cast<QMessageBox*>(window) ||
+          qobject_cast<QFileDialog*>(window) || window->inherits("QAbstractPrintDialog"))
+        control = nullptr;
+    }
     m_ring->Follow(control);
   }
 

@@ -23,6 +23,8 @@
 #include <QAbstractSpinBox>
 #include <QAccessible>
 #include <QComboBox>
+#include <QDir>
+#include <QScopeGuard>
 #include <QDateEdit>
 #include <QFile>
 #include <QFileDialog>
@@ -33,6 +35,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSpinBox>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -540,6 +543,9 @@ private slots:
     const QList<QWidget*> order = {Form1->BitBtn4, Form1->ComboBox1, Form1->StringGrid1, Form1->DateTimePicker1,
                                    Form1->BitBtn2, Form1->BitBtn1, Form1->Button_open};
     QCOMPARE(walk(Qt::Key_Tab, Qt::NoModifier, 7), order);
+    // The focus is seen: the ring stands around the button with the picture.
+    auto* ring = Form1->findChild<QWidget*>(QStringLiteral("dzFocusRing"));
+    QVERIFY(ring && ring->isVisible() && ring->geometry().contains(Form1->Button_open->geometry()));
     QList<QWidget*> back(order.rbegin() + 1, order.rend());
     back << Form1->Button_open;
     QCOMPARE(walk(Qt::Key_Backtab, Qt::ShiftModifier, 7), back);
@@ -591,6 +597,49 @@ private slots:
     QTest::keyClick(window, Qt::Key_Return);
     QTRY_VERIFY(static_cast<QWidget*>(form11)->isVisible());
     form11->close();
+  }
+
+  // Every window of the program: Tab reaches each of its controls (a group
+  // of radio buttons once: its arrows choose) and comes round to the first
+  // again, the focus ring around each.
+  void everyWindowByTab()
+  {
+    MessageBoxWatcher boxes;
+    const QString started = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(QStringLiteral(DZ_PICTURES_DIR)));
+    const auto back = qScopeGuard([&] { QDir::setCurrent(started); });
+    Form13->Image1->clear();
+    const QList<QWidget*> windows = {form11, Form13, Form15, Form16, Form17, Form18, Form2};
+    for (QWidget* w : windows) {
+      const QString name = w->windowTitle();
+      dz::ShowForm(w);
+      QVERIFY2(QTest::qWaitForWindowActive(w), qPrintable(name));
+      auto control = [](QWidget* c) { return qobject_cast<QRadioButton*>(c) ? c->parentWidget() : c; };
+      QList<QWidget*> expected;
+      for (QWidget* c : w->findChildren<QWidget*>())
+        if (c->isVisibleTo(w) && c->isEnabled() && (c->focusPolicy() & Qt::TabFocus) && c->focusProxy() == nullptr &&
+            !qobject_cast<QAbstractSpinBox*>(c->parentWidget()) && !qobject_cast<QComboBox*>(c->parentWidget()) &&
+            !expected.contains(control(c)))
+          expected << control(c);
+      QVERIFY2(!expected.isEmpty(), qPrintable(name));
+      QList<QWidget*> seen;
+      for (qsizetype i = 0; i <= expected.size(); ++i) {
+        QTest::keyClick(w->windowHandle(), Qt::Key_Tab);
+        QWidget* now = QApplication::focusWidget();
+        seen << control(now);
+        auto* ring = w->findChild<QWidget*>(QStringLiteral("dzFocusRing"));
+        QVERIFY2(ring && ring->isVisible() && now && ring->parentWidget() == now->parentWidget() &&
+                   ring->geometry().contains(now->geometry().intersected(now->parentWidget()->rect()).adjusted(1, 1, -1, -1)),
+                 qPrintable(QStringLiteral("%1: press %2 on %3").arg(name).arg(i).arg(now ? now->objectName() : QString())));
+      }
+      for (QWidget* c : expected)
+        QVERIFY2(seen.contains(c), qPrintable(name + QLatin1Char(' ') + c->metaObject()->className() + QLatin1Char(' ') + c->objectName()));
+      QVERIFY2(seen.constLast() == seen.constFirst(), qPrintable(name)); // round again, never caught
+      w->hide();
+    }
+    QVERIFY2(boxes.Texts.isEmpty(), qPrintable(boxes.Texts.join(' ')));
+    // Reaching an equipment button by Tab showed its picture, as the pointer does.
+    QVERIFY(!Form13->Image1->pixmap().isNull());
   }
 
   // Every control a user acts on or reads has a name for a screen reader,
