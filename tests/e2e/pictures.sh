@@ -5,17 +5,9 @@
 set -euo pipefail
 app=$1
 
-if [ -z "${DZ_E2E_DISPLAY:-}" ] || ! command -v xdotool >/dev/null; then
-  echo "no X server for end-to-end runs (tools/run-tests starts one)"
-  exit 77
-fi
-export DISPLAY=$DZ_E2E_DISPLAY QT_QPA_PLATFORM=xcb
-work=$(mktemp -d)
-export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/run
-mkdir -p "$HOME/some/folder" "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-pids=()
-cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; rm -rf "$work"; }
-trap cleanup EXIT
+source "$(dirname "$0")/e2elib.sh"
+x11_session
+mkdir -p "$HOME/some/folder"
 fail() { echo "FAIL: $*"; import -window root "$work/../dedizivi-e2e-pictures-failure.png" 2>/dev/null || true; exit 1; }
 window() { timeout 20 xdotool search --sync --onlyvisible --name "$1" | head -n 1; }
 pixel() { import -window "$1" -crop "1x1+$2+$3" -depth 8 txt:- 2>/dev/null | sed -n 's/.*#\([0-9A-F]\{6\}\).*/\1/p'; }
