@@ -42,6 +42,27 @@ void ShowFormNow(QWidget* form)
 }
 
 
+// Runs `then` once, as soon as the events have been handled of the first
+// activation that `accepts` (so after what the activated window does), or
+// after a short wait when none comes.
+void AfterActivation(std::function<bool(QWindow*)> accepts, std::function<void()> then)
+{
+  auto* context = new QObject(qApp);
+  auto run = [context, then = std::move(then)] {
+    if (context->property("done").toBool())
+      return;
+    context->setProperty("done", true);
+    context->deleteLater();
+    then();
+  };
+  QObject::connect(qApp, &QGuiApplication::focusWindowChanged, context,
+                   [context, run, accepts = std::move(accepts)](QWindow* now) {
+                     if (accepts(now))
+                       QTimer::singleShot(0, context, run);
+                   });
+  QTimer::singleShot(300, context, run);
+}
+
 // Whether a window of the program is on the screen that a click could have
 // come from.
 bool AnyWindowShown()
@@ -66,20 +87,10 @@ void ShowForm(QWidget* form)
   // waits for that activation, briefly.
   if (OnWayland() && QGuiApplication::focusWindow() == nullptr && AnyWindowShown()) {
     QPointer<QWidget> pending(form);
-    auto* context = new QObject(qApp);
-    auto show = [pending, context] {
-      if (context->property("done").toBool())
-        return;
-      context->setProperty("done", true);
-      context->deleteLater();
+    AfterActivation([](QWindow* now) { return now != nullptr; }, [pending] {
       if (pending)
         ShowFormNow(pending);
-    };
-    QObject::connect(qApp, &QGuiApplication::focusWindowChanged, context, [context, show](QWindow* now) {
-      if (now != nullptr)
-        QTimer::singleShot(0, context, show);
     });
-    QTimer::singleShot(300, context, show);
     return;
   }
   ShowFormNow(form);
@@ -91,20 +102,9 @@ void WhenActive(QWidget* window, std::function<void()> then)
     then();
     return;
   }
-  auto* context = new QObject(qApp);
-  auto run = [context, then = std::move(then)] {
-    if (context->property("done").toBool())
-      return;
-    context->setProperty("done", true);
-    context->deleteLater();
-    then();
-  };
   QPointer<QWidget> target(window);
-  QObject::connect(qApp, &QGuiApplication::focusWindowChanged, context, [context, run, target](QWindow* now) {
-    if (now != nullptr && target && now == target->windowHandle())
-      QTimer::singleShot(0, context, run);
-  });
-  QTimer::singleShot(300, context, run);
+  AfterActivation([target](QWindow* now) { return now != nullptr && target && now == target->windowHandle(); },
+                  std::move(then));
 }
 
 void BringToFront(QWidget* form)
