@@ -1,5 +1,6 @@
 #include "archivewindow.h"
 
+#include "access.h"
 #include "csv.h"
 #include "datafileexport.h"
 #include "models.h"
@@ -9,6 +10,7 @@
 
 #include <QAbstractTableModel>
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -150,6 +152,8 @@ ArchiveWindow::ArchiveWindow(ArchiveHost& host) : QDialog(host.HostWindow(), Qt:
   m_list->setFont(AppFont(QStringLiteral("Arial"), 13));
   for (const auto [column, width] : {std::pair{0, 140}, {2, 55}, {3, 65}, {4, 120}, {5, 160}})
     m_list->setColumnWidth(column, width);
+  m_list->setAccessibleName(QStringLiteral("Descargas"));
+  LetTabLeave(m_list);
   connect(m_list, &QTableView::doubleClicked, this, [this] { OpenClick(); });
   connect(m_list->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] { SelectionChanged(); });
 
@@ -318,7 +322,8 @@ void ArchiveWindow::OpenClick()
     throw std::runtime_error("Cierre la descarga en curso antes de abrir una anterior");
   ReopenedDownload reopened{RawOf(*d), ChosenModel(*d), d->Constant, d->Offset};
   hide();
-  m_host.Reopen(reopened);
+  // After the main window's activation, which would blank what opening shows.
+  WhenActive(m_host.HostWindow(), [this, reopened] { m_host.Reopen(reopened); });
 }
 
 void ArchiveWindow::ExportCsvClick()
@@ -331,11 +336,12 @@ void ArchiveWindow::ExportCsvClick()
   CsvOptions csv;
   csv.Times = m_preview->Timing();
   const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Exportar CSV"),
-                                                    QStringLiteral("descarga-%1.csv").arg(d->Id),
+                                                    QDir(SaveFolder()).filePath(QStringLiteral("descarga-%1.csv").arg(d->Id)),
                                                     QStringLiteral("CSV (*.csv);;Todos los archivos (*)"), nullptr,
                                                     QFileDialog::DontUseNativeDialog);
   if (path.isEmpty())
     return;
+  RememberSaveFolder(path);
 
   // The CSV of 'dedizivi-cli archive export --csv', from the same code.
   csv.Decimal = static_cast<DecimalStyle>(m_decimal->currentData().toInt());
@@ -358,11 +364,13 @@ void ArchiveWindow::SaveRawClick()
   if (!d || d->Erase)
     return;
   const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Guardar crudo"),
-                                                    QStringLiteral("descarga-%1.txt").arg(d->Id),
+                                                    QDir(SaveFolder()).filePath(QStringLiteral("descarga-%1.txt").arg(d->Id)),
                                                     QStringLiteral("Todos los archivos (*)"), nullptr,
                                                     QFileDialog::DontUseNativeDialog);
-  if (!path.isEmpty())
-    WriteFileAtomically(path, RawOf(*d));
+  if (path.isEmpty())
+    return;
+  RememberSaveFolder(path);
+  WriteFileAtomically(path, RawOf(*d));
 }
 
 void ArchiveWindow::DeleteClick()
@@ -379,6 +387,7 @@ void ArchiveWindow::DeleteClick()
                                .arg(d->Lines),
                   QMessageBox::NoButton, this);
   box.setObjectName(QStringLiteral("EliminarPregunta"));
+  DescribeMessageBox(box);
   QPushButton* yes = box.addButton(QStringLiteral("&Sí"), QMessageBox::YesRole);
   QPushButton* no = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
   box.setDefaultButton(no);

@@ -1,5 +1,6 @@
 #include "dedizivi.h"
 
+#include "access.h"
 #include "comport.h"
 #include "datafileexport.h"
 #include "errorbox.h"
@@ -24,6 +25,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFrame>
+#include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLayout>
@@ -99,6 +101,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
   BuildControls();
   BuildMenu();
   WireHoverHelp();
+  SetUpKeyboardAndNames();
   // Client area and menu bar, nothing more or less: minimum, maximum and size
   // stay one, whatever height the menu bar takes.
   layout()->setSizeConstraint(QLayout::SetFixedSize);
@@ -316,6 +319,47 @@ void TForm1::BuildControls()
   dz::Place(Image2, 280, 365, 201, 36);
   Image2->setScaledContents(true);
   Image2->setPixmap(QPixmap(QStringLiteral(":/art/banner.png")));
+}
+
+void TForm1::SetUpKeyboardAndNames()
+{
+  // Tab follows the layout: the top row left to right, the grid, the
+  // radiation fields at the lower left, then the date and the buttons at the
+  // lower right. Tab leaves the grid; the arrow keys move in it.
+  dz::LetTabLeave(StringGrid1);
+  dz::LetTabLeave(DateTimePicker1);
+  dz::KeepRowsWhole(StringGrid1);
+  dz::ExposeAsReadOnlyTable(StringGrid1);
+  const QList<QWidget*> order = {Button_open, BitBtn4, ComboBox1, StringGrid1, Edit1,
+                                 SpinEdit1, DateTimePicker1, BitBtn2, BitBtn1};
+  for (qsizetype i = 1; i < order.size(); ++i)
+    setTabOrder(order[i - 1], order[i]);
+  // The model comes first in a download.
+  ComboBox1->setFocus();
+
+  // What a screen reader says for the controls without a label of their own,
+  // and for the radiation fields, whose labels lie on the panel beneath them.
+  ProgressBar1->setAccessibleName(QStringLiteral("Progreso de la descarga"));
+  ProgressBar2->setAccessibleName(QStringLiteral("Progreso de la conversión"));
+  StringGrid1->setAccessibleName(QStringLiteral("Datos convertidos"));
+  DateTimePicker1->setAccessibleName(QStringLiteral("Fecha"));
+  Edit1->setAccessibleName(QStringLiteral("Constante del sensor"));
+  SpinEdit1->setAccessibleName(QStringLiteral("Ofset"));
+  Label1->setBuddy(Edit1);
+  Label8->setBuddy(SpinEdit1);
+  dz::MarkDecorative(Image1);
+  Image2->setAccessibleName(QStringLiteral("Vexa-Logger"));
+  // Dates in Spanish: "10 dic 2026".
+  DateTimePicker1->setDisplayFormat(QStringLiteral("d MMM yyyy"));
+
+  // The grid shows the rows and columns the selected model fills, and a
+  // screen reader meets the same table.
+  connect(ComboBox1, &QComboBox::currentIndexChanged, this, [this](int model) {
+    if (const dz::ModelInfo* info = dz::FindModel(model))
+      m_gridModel->SetExtent(info->Samples, info->Columns);
+    else
+      m_gridModel->SetExtent(dz::CellGrid::kRows - 1, dz::CellGrid::kColumns - 1);
+  });
 }
 
 void TForm1::BuildMenu()
@@ -725,7 +769,8 @@ void TForm1::Reopen(const dz::ReopenedDownload& d)
   // As closing a live download leaves the window: the bytes in the buffer,
   // the model selected, the radiation fields as they were typed, the bar
   // stepped once per byte.
-  dz::ShowForm(this);
+  // Brought to the front where it stands: it is not mapped anew.
+  dz::BringToFront(this);
   RichEdit1.Clear();
   RichEdit1.Append(d.Raw);
   ComboBox1->setCurrentIndex(d.Model);
@@ -783,5 +828,13 @@ void TForm1::Acercadeesteprograma1Click()
   box.setText(QStringLiteral("<b>%1</b>").arg(QString::fromLatin1(kMakerWeb)));
   box.setInformativeText(QStringLiteral("DEDIZIVI Ver. 3.4<br>%1").arg(QString::fromLatin1(kMakerMail)));
   box.setStandardButtons(QMessageBox::Ok);
+  dz::DescribeMessageBox(box);
+  // Wide enough for its whole caption: a window manager cuts a title that
+  // is wider than its window, whatever its font.
+  const QFont title = QApplication::font("QMdiSubWindowTitleBar");
+  const int room = QFontMetrics(title).horizontalAdvance(box.windowTitle()) * 13 / 10 + 160;
+  if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+    grid->addItem(new QSpacerItem(room, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
+                  grid->columnCount());
   box.exec();
 }

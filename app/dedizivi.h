@@ -154,6 +154,7 @@ private:
   void BuildControls();
   void BuildMenu();
   void WireHoverHelp();
+  void SetUpKeyboardAndNames();
   void Convert(int model);
   void PrintModel(int model);
   static int NextStep(int position, int minimum, int maximum);

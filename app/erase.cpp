@@ -1,5 +1,6 @@
 #include "erase.h"
 
+#include "access.h"
 #include "comport.h"
 #include "dedizivi.h"
 #include "forms.h"
@@ -28,7 +29,11 @@ QLabel* RedLabel(QWidget* parent, const QString& text, int left, int top, int px
 
 QLabel* Picture(QWidget* parent, const QString& resource, int left, int top)
 {
-  auto* image = new QLabel(parent);
+  // The question says it in words; the pictures only illustrate it. Marked
+  // before a screen reader can meet them, as they join their window.
+  auto* image = new QLabel;
+  dz::MarkDecorative(image);
+  image->setParent(parent);
   dz::Place(image, left, top, 105, 105);
   image->setScaledContents(true);
   image->setPixmap(QPixmap(resource));
@@ -37,7 +42,7 @@ QLabel* Picture(QWidget* parent, const QString& resource, int left, int top)
 
 } // namespace
 
-TForm17::TForm17(QWidget* parent) : QWidget(parent, Qt::Window)
+TForm17::TForm17(QWidget* parent) : QDialog(parent)
 {
   setObjectName(QStringLiteral("Form17"));
   setWindowTitle(QStringLiteral("BORRAR TARJETA"));
@@ -51,8 +56,19 @@ TForm17::TForm17(QWidget* parent) : QWidget(parent, Qt::Window)
   dz::Place(BitBtn1, 15, 75, 75, 25);
   BitBtn2 = new QPushButton(style()->standardIcon(QStyle::SP_DialogNoButton), QStringLiteral("&No"), this);
   dz::Place(BitBtn2, 300, 75, 75, 25);
+  BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+  BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
+  // Return answers "&No" until the user moves to "&Si"; Escape always does.
+  BitBtn2->setDefault(true);
   connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
   connect(BitBtn2, &QPushButton::clicked, this, [this] { BitBtn2Click(); });
+  dz::MakeAccessibleWindow(this, Label1->text() + QLatin1Char(' ') + Label2->text());
+}
+
+void TForm17::showEvent(QShowEvent* event)
+{
+  QDialog::showEvent(event);
+  BitBtn2->setFocus(Qt::ActiveWindowFocusReason);
 }
 
 void TForm17::BitBtn1Click()
@@ -77,7 +93,7 @@ void TForm17::BitBtn2Click()
   close();
 }
 
-TForm18::TForm18(QWidget* parent) : QWidget(parent, Qt::Window)
+TForm18::TForm18(QWidget* parent) : QDialog(parent)
 {
   setObjectName(QStringLiteral("Form18"));
   setWindowTitle(QStringLiteral("BORRANDO"));
@@ -87,7 +103,16 @@ TForm18::TForm18(QWidget* parent) : QWidget(parent, Qt::Window)
   Label2 = RedLabel(this, QStringLiteral("(Solo si fue descargada previamente)"), 90, 35, 13, false, false);
   BitBtn1 = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"), this);
   dz::Place(BitBtn1, 155, 65, 75, 25);
+  BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+  BitBtn1->setDefault(true);
   connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
+  dz::MakeAccessibleWindow(this, Label1->text() + QLatin1Char(' ') + Label2->text());
+}
+
+void TForm18::showEvent(QShowEvent* event)
+{
+  QDialog::showEvent(event);
+  BitBtn1->setFocus(Qt::ActiveWindowFocusReason);
 }
 
 void TForm18::BitBtn1Click()

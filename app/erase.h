@@ -1,12 +1,14 @@
 #pragma once
 
-#include <QWidget>
+#include <QDialog>
 
 class QLabel;
 class QPushButton;
 
-// "BORRAR TARJETA": asks before the logger's memory card is erased.
-class TForm17 : public QWidget {
+// "BORRAR TARJETA": asks before the logger's memory card is erased. Shown
+// without blocking the main window. The focus starts on "&No", so that a
+// stray Return or Escape never erases a card.
+class TForm17 : public QDialog {
 public:
   explicit TForm17(QWidget* parent = nullptr);
 
@@ -19,10 +21,14 @@ public:
 
   void BitBtn1Click();
   void BitBtn2Click();
+
+protected:
+  void showEvent(QShowEvent* event) override;
 };
 
-// "BORRANDO": tells the user that the card is being erased.
-class TForm18 : public QWidget {
+// "BORRANDO": tells the user that the card is being erased. Return and
+// Escape close it, as "OK" does.
+class TForm18 : public QDialog {
 public:
   explicit TForm18(QWidget* parent = nullptr);
 
@@ -31,4 +37,7 @@ public:
   QPushButton* BitBtn1 = nullptr; // "OK"
 
   void BitBtn1Click();
+
+protected:
+  void showEvent(QShowEvent* event) override;
 };

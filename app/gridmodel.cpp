@@ -1,17 +1,19 @@
 #include "gridmodel.h"
 
+#include <algorithm>
+
 namespace dz {
 
 GridModel::GridModel(CellGrid& grid, QObject* parent) : QAbstractTableModel(parent), m_grid(grid) {}
 
 int GridModel::rowCount(const QModelIndex& parent) const
 {
-  return parent.isValid() ? 0 : CellGrid::kRows - 1;
+  return parent.isValid() ? 0 : m_rows;
 }
 
 int GridModel::columnCount(const QModelIndex& parent) const
 {
-  return parent.isValid() ? 0 : CellGrid::kColumns - 1;
+  return parent.isValid() ? 0 : m_columns;
 }
 
 QVariant GridModel::data(const QModelIndex& index, int role) const
@@ -36,11 +38,24 @@ Qt::ItemFlags GridModel::flags(const QModelIndex& index) const
   return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
 }
 
+void GridModel::SetExtent(int rows, int columns)
+{
+  rows = std::clamp(rows, 0, CellGrid::kRows - 1);
+  columns = std::clamp(columns, 0, CellGrid::kColumns - 1);
+  if (rows == m_rows && columns == m_columns)
+    return;
+  beginResetModel();
+  m_rows = rows;
+  m_columns = columns;
+  endResetModel();
+}
+
 void GridModel::CellsChanged()
 {
   emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
   emit headerDataChanged(Qt::Vertical, 0, rowCount() - 1);
-  emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1), {Qt::DisplayRole});
+  if (rowCount() > 0 && columnCount() > 0)
+    emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1), {Qt::DisplayRole});
 }
 
 } // namespace dz

@@ -1,5 +1,6 @@
 #include "docwindows.h"
 
+#include "access.h"
 #include "uikit.h"
 
 #include <QFile>
@@ -26,6 +27,11 @@ TDocForm::TDocForm(const QString& caption, int width, int height, const QString&
 
   memo_->setObjectName(QStringLiteral("Memo1"));
   memo_->setReadOnly(true);
+  // To a screen reader a window named by its caption holding that text;
+  // Tab is no character here.
+  dz::MakeAccessibleWindow(this);
+  memo_->setAccessibleName(caption);
+  memo_->setTabChangesFocus(true);
   // Read-only still lets the user select with mouse or keys and copy.
   memo_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   memo_->setLineWrapMode(QPlainTextEdit::WidgetWidth);

@@ -1,11 +1,15 @@
 #include "form13.h"
 
+#include "access.h"
 #include "docwindows.h"
 #include "forms.h"
 #include "uikit.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QEvent>
 #include <QFile>
+#include <QFocusEvent>
 #include <QFileInfo>
 #include <QImage>
 #include <QPixmap>
@@ -88,13 +92,37 @@ TForm13::TForm13() : QWidget(nullptr)
 
   Image1 = new QLabel(this);
   Image1->setObjectName(QStringLiteral("Image1"));
+  Image1->setAccessibleName(QStringLiteral("Foto del equipo"));
+  dz::MakeAccessibleWindow(this);
   Image1->setScaledContents(true);
   dz::Place(Image1, 197, 30, 259, 311);
 }
 
+namespace {
+
+// Where a picture file is read from: the working directory, as it always
+// was; where it is not there, the program's own folder (the build tree keeps
+// the pictures beside the program) or the folder they are installed in. A
+// program started from a terminal in any folder shows them.
+QString PicturePath(const QString& name)
+{
+  if (QFileInfo::exists(name))
+    return name;
+  const QDir program(QCoreApplication::applicationDirPath());
+  for (const QString& folder : {program.path(), program.filePath(QStringLiteral(DZ_PICTURES_FROM_BIN))}) {
+    const QString path = QDir(folder).filePath(name);
+    if (QFileInfo::exists(path))
+      return path;
+  }
+  return name;
+}
+
+} // namespace
+
 void TForm13::LoadPicture(const QString& name)
 {
-  QFile file(name);
+  // Errors name the file as the button does, wherever it was looked for.
+  QFile file(PicturePath(name));
   if (!file.open(QIODevice::ReadOnly))
     throw dz::pictures::EFOpenError("Cannot open file " + name.toStdString());
   const QByteArray data = file.readAll();
@@ -114,10 +142,17 @@ QSize TForm13::sizeHint() const
 
 bool TForm13::eventFilter(QObject* watched, QEvent* event)
 {
-  if (event->type() == QEvent::MouseMove) {
+  // Reaching a button with Tab shows its picture as the pointer does. Not a
+  // focus that comes back after an error box: the box would come back too.
+  const bool byKeyboard = event->type() == QEvent::FocusIn &&
+                          (static_cast<QFocusEvent*>(event)->reason() == Qt::TabFocusReason ||
+                           static_cast<QFocusEvent*>(event)->reason() == Qt::BacktabFocusReason);
+  if (event->type() == QEvent::MouseMove || byKeyboard) {
     for (const ButtonRow& row : kButtons)
-      if (watched == this->*row.button)
+      if (watched == this->*row.button) {
         (this->*row.move)();  // a failure goes on to the application's error box
+        Image1->setAccessibleDescription((this->*row.button)->text());
+      }
   }
   return QWidget::eventFilter(watched, event);
 }

@@ -1,9 +1,13 @@
 #include "errorbox.h"
 
+#include "access.h"
 #include "titlebar.h"
 
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPointer>
+#include <QTranslator>
 
 namespace dz {
 
@@ -19,6 +23,7 @@ void ShowErrorBox(const QString& message)
   QMessageBox box(QMessageBox::Critical, QString::fromLatin1(kProgramTitle), ErrorBoxText(message),
                   QMessageBox::Ok, QApplication::activeWindow());
   box.setObjectName(QStringLiteral("dzErrorBox"));
+  DescribeMessageBox(box);
   box.exec();
 }
 
@@ -36,7 +41,23 @@ void ShowCurrentException()
 Application::Application(int& argc, char** argv) : QApplication(argc, argv)
 {
   setApplicationName(QString::fromLatin1(kProgramTitle));
+  UseSpanish();
   UseOwnTitleBarsOnWayland();
+  UseKeyboardAndScreenReaderAids();
+}
+
+void Application::UseSpanish()
+{
+  // The program speaks Spanish whatever the user's locale: Qt's own dialogs
+  // and buttons through Qt's translations, dates through the locale. Numbers
+  // keep the program's own separators, which do not come from the locale.
+  QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Spain));
+  auto* qt = new QTranslator(this);
+  if (qt->load(QLocale(QLocale::Spanish, QLocale::Spain), QStringLiteral("qtbase"), QStringLiteral("_"),
+               QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    installTranslator(qt);
+  else
+    delete qt;
 }
 
 bool Application::notify(QObject* receiver, QEvent* event)

@@ -25,6 +25,9 @@ class Application : public QApplication {
 public:
   Application(int& argc, char** argv);
   bool notify(QObject* receiver, QEvent* event) override;
+
+private:
+  void UseSpanish();
 };
 
 } // namespace dz

@@ -54,8 +54,39 @@ void TitleBar::LayOut()
   }
 }
 
+Qt::Edges TitleBar::EdgesAt(QPoint pos) const
+{
+  constexpr int kGrip = 6;
+  const QWidget* window = parentWidget();
+  Qt::Edges edges;
+  if (pos.x() < kGrip)
+    edges |= Qt::LeftEdge;
+  if (pos.x() >= window->width() - kGrip)
+    edges |= Qt::RightEdge;
+  if (pos.y() >= window->height() - kGrip)
+    edges |= Qt::BottomEdge;
+  return edges;
+}
+
 bool TitleBar::eventFilter(QObject* watched, QEvent* event)
 {
+  if (watched == parentWidget() && m_resizable) {
+    // A window without the compositor's frame is resized from its edges here.
+    if (event->type() == QEvent::MouseMove || event->type() == QEvent::MouseButtonPress) {
+      auto* mouse = static_cast<QMouseEvent*>(event);
+      const Qt::Edges edges = EdgesAt(mouse->position().toPoint());
+      if (event->type() == QEvent::MouseButtonPress && edges && mouse->button() == Qt::LeftButton &&
+          parentWidget()->windowHandle() != nullptr) {
+        parentWidget()->windowHandle()->startSystemResize(edges);
+        return true;
+      }
+      const bool corner = (edges & Qt::BottomEdge) && (edges & (Qt::LeftEdge | Qt::RightEdge));
+      parentWidget()->setCursor(corner ? ((edges & Qt::LeftEdge) ? Qt::SizeBDiagCursor : Qt::SizeFDiagCursor)
+                                : (edges & Qt::BottomEdge) ? Qt::SizeVerCursor
+                                : edges                    ? Qt::SizeHorCursor
+                                                           : Qt::ArrowCursor);
+    }
+  }
   if (watched == parentWidget()) {
     if (event->type() == QEvent::Resize)
       LayOut();
@@ -100,7 +131,12 @@ TitleBar* AddOwnTitleBar(QWidget* window)
 {
   auto* box = qobject_cast<QMessageBox*>(window);
   const bool fixed = box != nullptr || (window->minimumSize() == window->maximumSize());
-  if (!window->isWindow() || !fixed ||
+  // A window that may be resized but asks for no maximise (nor minimise)
+  // gets the bar too: Qt's own would offer both.
+  const Qt::WindowFlags flags = window->windowFlags();
+  const bool closeOnly = (flags & Qt::CustomizeWindowHint) &&
+                         !(flags & (Qt::WindowMaximizeButtonHint | Qt::WindowMinimizeButtonHint));
+  if (!window->isWindow() || !(fixed || closeOnly) ||
       window->findChild<QWidget*>(QStringLiteral("dzTitleBar"), Qt::FindDirectChildrenOnly) != nullptr)
     return nullptr;
   const int h = TitleBar::kHeight;
@@ -115,13 +151,19 @@ TitleBar* AddOwnTitleBar(QWidget* window)
         child->move(child->x(), child->y() + h);
   }
   // A fixed layout and a message box size themselves around the margin.
-  if (box == nullptr && !(layout != nullptr && layout->sizeConstraint() == QLayout::SetFixedSize))
+  if (!fixed)
+    window->resize(window->width(), window->height() + h);
+  else if (box == nullptr && !(layout != nullptr && layout->sizeConstraint() == QLayout::SetFixedSize))
     window->setFixedSize(window->width(), window->height() + h);
   const Qt::WindowFlags frameless = window->windowFlags() | Qt::FramelessWindowHint;
   window->overrideWindowFlags(frameless);
   if (QWindow* native = window->windowHandle())
     native->setFlags(frameless);
   auto* bar = new TitleBar(window);
+  if (!fixed) {
+    bar->m_resizable = true;
+    window->setMouseTracking(true);
+  }
   bar->show();
   bar->raise();
   return bar;

@@ -1,7 +1,9 @@
 #include "chartdialogs.h"
 
+#include "access.h"
 #include "chartform.h"
 #include "forms.h"
+#include "printing.h"
 #include "uikit.h"
 
 #include <QButtonGroup>
@@ -9,6 +11,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
@@ -65,12 +68,15 @@ void TForm15::SetItemIndex(int index)
 
 void TForm15::BitBtn1Click()
 {
-  if (form11 == nullptr)
+  if (form11 == nullptr || (ItemIndex() != 0 && ItemIndex() != 1))
     return;
-  if (ItemIndex() == 0)
-    form11->PrintChart(QPageLayout::Landscape);
-  else if (ItemIndex() == 1)
-    form11->PrintChart(QPageLayout::Portrait);
+  // A printer that writes a file asks where, every time: an earlier file
+  // (the listing printed last, say) is never replaced unasked.
+  QPrinter& printer = dz::CurrentPrinter();
+  if (!dz::ChoosePrintFile(this, printer, QStringLiteral("grafico")))
+    return;
+  form11->PrintChart(ItemIndex() == 0 ? QPageLayout::Landscape : QPageLayout::Portrait);
+  dz::ReportPrinted(this, printer);
 }
 
 void TForm15::BitBtn2Click() { close(); }
@@ -81,6 +87,7 @@ TForm16::TForm16(QWidget* parent) : QWidget(parent, Qt::Window)
 {
   setObjectName(QStringLiteral("Form16"));
   setWindowTitle(QStringLiteral("Ajuste de los ejes"));
+  dz::MakeAccessibleWindow(this);
   setFixedSize(330, 150);
   dz::SetFixedFrame(this, false);
 
@@ -132,6 +139,7 @@ TForm19::TForm19(QWidget* parent) : QWidget(parent, Qt::Window)
 {
   setObjectName(QStringLiteral("Form19"));
   setWindowTitle(QStringLiteral("Ayuda para ampliación de gráfico"));
+  dz::MakeAccessibleWindow(this);
   setFixedSize(566, 117);
   dz::SetFixedFrame(this, false);
 

@@ -1,5 +1,6 @@
 #include "chartform.h"
 
+#include "access.h"
 #include "chartdialogs.h"
 #include "forms.h"
 #include "numberformat.h"
@@ -51,6 +52,7 @@ Tform11::Tform11(const dz::GridSource& source, QWidget* parent) : QWidget(parent
 {
   setObjectName(QStringLiteral("form11"));
   setWindowTitle(QStringLiteral("Gráfico, vista preliminar"));
+  dz::MakeAccessibleWindow(this);
   setFixedSize(636, 433);
   dz::SetFixedFrame(this, true);
 
@@ -61,6 +63,7 @@ Tform11::Tform11(const dz::GridSource& source, QWidget* parent) : QWidget(parent
   auto spacer = [this] {
     auto* w = new QWidget(ToolBar1);
     w->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    dz::MarkDecorative(w); // only centres the buttons
     return w;
   };
   ToolBar1->addWidget(spacer());
@@ -89,6 +92,8 @@ Tform11::Tform11(const dz::GridSource& source, QWidget* parent) : QWidget(parent
   Chart1 = std::make_unique<dz::ChartEngine>(this);
   Chart1->SetDecimalSeparator(dz::ProgramNumberFormat().DecimalSeparator);
   dz::Place(Chart1->View(), 0, 29, 633, 393);
+  // To a screen reader: the chart, described by its title.
+  Chart1->View()->setAccessibleName(QStringLiteral("Gráfico"));
   Chart1->SetTitle({QStringLiteral("Grafico de temperatura en función del tiempo")});
   Chart1->SetAxisTitle(ChartAxis::Bottom, QStringLiteral("Tiempo"));
   Chart1->SetAxisAutomatic(ChartAxis::Bottom, true);
@@ -197,6 +202,7 @@ void Tform11::FormActivate()
   for (int n = model->Channels + 1; n <= dz::ChartEngine::kSeriesCount; ++n)
     chart.SetSeriesVisible(n, false);
   chart.SetTitle({QString::fromUtf8(model->Title)});
+  Chart1->View()->setAccessibleDescription(QString::fromUtf8(model->Title));
   chart.SetAxisTitle(ChartAxis::Bottom, QStringLiteral("Muestra número (tiempo)"));
   chart.SetAxisTitle(ChartAxis::Left, QString::fromUtf8(model->LeftTitle));
   chart.Repaint();

@@ -1,7 +1,9 @@
 #include "datafileexport.h"
 
+#include "access.h"
 #include "datafile.h"
 #include "models.h"
+#include "uikit.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -141,7 +143,7 @@ DataFileExport::DataFileExport(QWidget* owner) : m_owner(owner), m_dialog(new QF
   m_dialog->setOption(QFileDialog::DontConfirmOverwrite, true);
   m_dialog->setAcceptMode(QFileDialog::AcceptSave);
   m_dialog->setFileMode(QFileDialog::AnyFile);
-  m_dialog->setDirectory(QDir::homePath());
+  m_dialog->setDirectory(SaveFolder());
 }
 
 DataFileExport::~DataFileExport()
@@ -162,19 +164,24 @@ void DataFileExport::Save(int model, const CellGrid& grid)
   if (!m_lastFile.isEmpty()) {
     m_dialog->setDirectory(QFileInfo(m_lastFile).absolutePath());
     m_dialog->selectFile(m_lastFile);
+  } else {
+    m_dialog->setDirectory(SaveFolder());
   }
   if (m_dialog->exec() != QDialog::Accepted || m_dialog->selectedFiles().isEmpty())
     return;
   const QString path = m_dialog->selectedFiles().constFirst();
   m_lastFile = path;
+  RememberSaveFolder(path);
 
   if (QFileInfo::exists(path)) {
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), QStringLiteral("El archivo existe, sobreescribo?"),
+    // The standard confirmation, in the program's language.
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirmar"), QStringLiteral("El archivo existe, sobreescribo?"),
                     QMessageBox::NoButton, m_owner);
     box.setObjectName(QStringLiteral("OverwriteQuestion"));
-    QPushButton* yes = box.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
+    DescribeMessageBox(box);
+    QPushButton* yes = box.addButton(QStringLiteral("&Sí"), QMessageBox::YesRole);
     box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
-    QPushButton* cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+    QPushButton* cancel = box.addButton(QStringLiteral("Cancelar"), QMessageBox::RejectRole);
     box.setDefaultButton(yes);
     box.setEscapeButton(cancel);
     box.exec();

@@ -1,6 +1,7 @@
 #include "listing.h"
 
 #include "printing.h"
+#include "uikit.h"
 
 #include <QPrinter>
 
@@ -73,9 +74,17 @@ int WriteListing(QPagedPaintDevice& device, const ListingInfo& listing, const Ce
 
 void PrintListing(QWidget* parent, const ListingInfo& listing, const CellGrid& grid)
 {
+  // A printer that writes a file offers a new one in its dialog: the last
+  // file printed is never replaced unless the user names it again.
+  QPrinter& printer = CurrentPrinter();
+  if (PrintsToFile(printer))
+    printer.setOutputFileName(NewFileName(QStringLiteral("listado"), QStringLiteral("pdf")));
   if (!RunPrintDialog(parent))
     return;
-  WriteListing(CurrentPrinter(), listing, grid);
+  WriteListing(printer, listing, grid);
+  if (PrintsToFile(printer))
+    RememberSaveFolder(printer.outputFileName());
+  ReportPrinted(parent, printer);
 }
 
 void PrintListing(QWidget* parent, int model, const CellGrid& grid)

@@ -1,7 +1,13 @@
 #include "printing.h"
 
+#include "access.h"
+#include "errorbox.h"
 #include "uikit.h"
 
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
 #include <QPagedPaintDevice>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -26,6 +32,50 @@ bool RunPrintDialog(QWidget* parent)
   dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
   dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
   return dialog.exec() == QDialog::Accepted;
+}
+
+bool PrintsToFile(const QPrinter& printer)
+{
+  return printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty();
+}
+
+bool ChoosePrintFile(QWidget* parent, QPrinter& printer, const QString& stem)
+{
+  if (!PrintsToFile(printer))
+    return true;
+  QFileDialog dialog(parent, QStringLiteral("Imprimir en un archivo"));
+  dialog.setObjectName(QStringLiteral("PrintFileDialog"));
+  // As the program's other save dialogs: Qt's own, alike on every desktop.
+  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setNameFilter(QStringLiteral("PDF (*.pdf)"));
+  dialog.setDefaultSuffix(QStringLiteral("pdf"));
+  const QString offered = NewFileName(stem, QStringLiteral("pdf"));
+  dialog.setDirectory(QFileInfo(offered).absolutePath());
+  dialog.selectFile(QFileInfo(offered).fileName());
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    return false;
+  const QString path = dialog.selectedFiles().constFirst();
+  printer.setOutputFileName(path);
+  RememberSaveFolder(path);
+  return true;
+}
+
+void ReportPrinted(QWidget* parent, const QPrinter& printer)
+{
+  if (printer.printerState() == QPrinter::Aborted)
+    throw PrintError("The print job was cancelled");
+  if (printer.printerState() == QPrinter::Error)
+    throw PrintError("The print job could not be completed");
+  if (!PrintsToFile(printer))
+    return;
+  QMessageBox box(QMessageBox::Information, QString::fromLatin1(kProgramTitle),
+                  QStringLiteral("Impreso en el archivo %1").arg(QDir::toNativeSeparators(printer.outputFileName())),
+                  QMessageBox::Ok, parent);
+  box.setObjectName(QStringLiteral("PrintedTo"));
+  DescribeMessageBox(box);
+  box.exec();
 }
 
 void ThrowIfPrinterUnusable(QPrinter& printer)

@@ -30,6 +30,21 @@ QPrinter& CurrentPrinter();
 // OK, after which the chosen printer and settings are the current ones.
 bool RunPrintDialog(QWidget* parent);
 
+// Whether the printer writes a file ("Print to File (PDF)" chosen in the
+// print dialog) rather than sending the job to a printer.
+bool PrintsToFile(const QPrinter& printer);
+
+// For a printer that writes a file: asks where this print goes, with the
+// save dialog, offering a new name in the folder last saved to (`stem`.pdf,
+// or stem-2.pdf and on), so that no earlier file is replaced unasked; the
+// dialog asks before a file the user names is replaced. False when the user
+// cancels. For a real printer: true, and nothing asked.
+bool ChoosePrintFile(QWidget* parent, QPrinter& printer, const QString& stem);
+
+// After a print: says where it went when it went to a file. A printer
+// that cancelled or failed the job is a PrintError.
+void ReportPrinted(QWidget* parent, const QPrinter& printer);
+
 // Throws PrintError when the printer cannot start a job (no printer, no
 // output file, an unreachable queue).
 void ThrowIfPrinterUnusable(QPrinter& printer);

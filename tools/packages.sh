@@ -3,7 +3,7 @@ DZ_PACKAGES=(
   cmake ninja-build g++ pkg-config dpkg-dev file
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev libxkbcommon-dev libqt6gui6 libjpeg62-turbo-dev
   libsqlite3-dev
-  fonts-liberation fonts-dejavu-core qt6-wayland
+  fonts-liberation fonts-dejavu-core qt6-wayland qt6-translations-l10n
 )
 DZ_TEST_PACKAGES=(
   xvfb x11-xkb-utils x11-apps xdotool imagemagick poppler-utils socat

@@ -186,6 +186,8 @@ TComSetupFrm::TComSetupFrm(QWidget* parent) : QDialog(parent)
     combo->setObjectName(QStringLiteral("Combo%1").arg(i + 1));
     dz::Place(combo, 80, 16 + 24 * i, 129, 21);
     *combos[i] = combo;
+    // A screen reader says which setting a list holds by the label before it.
+    label->setBuddy(combo);
   }
   Button1 = new QPushButton(QStringLiteral("OK"), this);
   Button1->setObjectName(QStringLiteral("Button1"));

@@ -19,7 +19,9 @@
 #include "../output/outputtestkit.h"
 #include "../serial/ptypair.h"
 
+#include <QAccessible>
 #include <QComboBox>
+#include <QDateTimeEdit>
 #include <QFileDialog>
 #include <QLabel>
 #include <QChartView>
@@ -167,6 +169,24 @@ private slots:
     QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->List()));
     QCOMPARE(w->List()->currentIndex().row(), 0);
     QVERIFY(w->OpenButton()->isDefault());
+    // Tab and Shift+Tab leave the list (the buttons are reached by keys),
+    // and each field is named for a screen reader by the label before it.
+    QTest::keyClick(w->windowHandle(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->ModelChoice()));
+    QTest::keyClick(w->windowHandle(), Qt::Key_Backtab, Qt::ShiftModifier);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->List()));
+    QTest::keyClick(w->windowHandle(), Qt::Key_Backtab, Qt::ShiftModifier | Qt::ControlModifier);
+    QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("Cerrar"));
+    w->List()->setFocus(Qt::TabFocusReason);
+    for (const auto& [field, name] : {std::pair<QWidget*, const char*>{w->ModelChoice(), "Convertir con el modelo"},
+                                      {w->FirstSample(), "Primera muestra"},
+                                      {w->Interval(), "Intervalo"},
+                                      {w->Decimal(), "Decimal del CSV"}}) {
+      QStringList labels;
+      for (const auto& [label, relation] : QAccessible::queryAccessibleInterface(field)->relations(QAccessible::Label))
+        labels << label->text(QAccessible::Name);
+      QVERIFY2(labels.contains(QString::fromUtf8(name)), qPrintable(labels.join('|')));
+    }
     QTest::keyClick(w->List(), Qt::Key_Return);
 
     QVERIFY(!w->isVisible());
@@ -227,6 +247,14 @@ private slots:
     card.pop_back();
     Download(card, 8);
     const dz::ArchivedDownload d = Newest();
+    // The exports open where the data file was saved last, not in the
+    // folder the program runs in.
+    const QString elsewhere = m_dir.filePath("elsewhere");
+    QVERIFY(QDir().mkpath(elsewhere));
+    {
+      const auto answer = TypeName(QDir(elsewhere).filePath("data.txt"));
+      Form1->Guardardatos1Click();
+    }
     dz::ArchiveWindow* w = ShowArchiveWindow();
     QVERIFY(w);
     dz::ArchivePreview* preview = w->Preview();
@@ -254,6 +282,16 @@ private slots:
     QCOMPARE(daySamples, 4);
 
     const QString csv = m_dir.filePath("window.csv");
+    QString opened;
+    {
+      OnModal<QFileDialog> where([&](QFileDialog* dialog) {
+        opened = dialog->directory().absolutePath();
+        dialog->reject();
+      });
+      w->ExportCsvClick();
+      QVERIFY(where.Fired());
+    }
+    QCOMPARE(opened, QDir(elsewhere).absolutePath());
     {
       const auto answer = TypeName(csv);
       w->ExportCsvClick();
@@ -269,6 +307,14 @@ private slots:
     QCOMPARE(ReadFile(csv).count("\r\n"), 1 + 4);
 
     const QString raw = m_dir.filePath("window.raw");
+    {
+      OnModal<QFileDialog> where([&](QFileDialog* dialog) {
+        opened = dialog->directory().absolutePath();
+        dialog->reject();
+      });
+      w->SaveRawClick();
+    }
+    QCOMPARE(opened, QDir(m_dir.path()).absolutePath()); // where the CSV went
     {
       const auto answer = TypeName(raw);
       w->SaveRawClick();

@@ -10,6 +10,8 @@
 #include "mainwindowsupport.h"
 #include "testsupport.h"
 
+#include "../serial/ptypair.h"
+
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -123,6 +125,46 @@ private slots:
     QVERIFY(!Form18->isVisible());
     QVERIFY(!Form1->ComPort->Connected());
     QVERIFY(!DownloadIsErasedCard());
+  }
+
+  // The question opens on "&No": a stray Return, or Escape, answers No and
+  // sends nothing; "&Si" is one Tab back. "BORRANDO" closes with either key.
+  void keysAnswerNo_data()
+  {
+    QTest::addColumn<int>("key");
+    QTest::newRow("Return") << int(Qt::Key_Return);
+    QTest::newRow("Escape") << int(Qt::Key_Escape);
+  }
+
+  void keysAnswerNo()
+  {
+    QFETCH(int, key);
+    serialtest::PtyPair logger;
+    QVERIFY(logger.Ok());
+    Form1->ComPort->SetPort(logger.Path());
+    Form1->BitBtn4Click();
+    QVERIFY(QTest::qWaitForWindowActive(Form17));
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(Form17->BitBtn2));
+    QTest::keyClick(Form17->windowHandle(), Qt::Key(key));
+    QTRY_VERIFY(!Form17->isVisible());
+    QVERIFY(!Form18->isVisible());
+    QTest::qWait(100);
+    QCOMPARE(logger.Received(), QByteArray());
+
+    // Shift+Tab to "&Si", Return: the card is erased, the notice shows with
+    // the focus on "OK", and the same key closes it.
+    Form1->BitBtn4Click();
+    QVERIFY(QTest::qWaitForWindowActive(Form17));
+    QTest::keyClick(Form17->windowHandle(), Qt::Key_Backtab, Qt::ShiftModifier);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(Form17->BitBtn1));
+    QTest::keyClick(Form17->windowHandle(), Qt::Key_Return);
+    QTRY_VERIFY(Form18->isVisible());
+    QByteArray sent;
+    QTRY_COMPARE(sent += logger.Received(), QByteArray("9"));
+    QVERIFY(QTest::qWaitForWindowActive(Form18));
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(Form18->BitBtn1));
+    QTest::keyClick(Form18->windowHandle(), Qt::Key(key));
+    QTRY_VERIFY(!Form18->isVisible());
   }
 
   void openFailureKeepsTheQuestion()

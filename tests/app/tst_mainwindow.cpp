@@ -20,7 +20,12 @@
 #include "erase.h"
 #include "form13.h"
 
+#include <QAbstractSpinBox>
+#include <QAccessible>
 #include <QComboBox>
+#include <QDir>
+#include <QScopeGuard>
+#include <QDateEdit>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
@@ -30,6 +35,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSpinBox>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -535,6 +541,189 @@ private slots:
     QVERIFY(QTest::qWaitForWindowActive(Form1));
     QTRY_COMPARE(Form1->Label7->text(), QString());
     QCOMPARE(Form1->Label4->text(), QString());
+  }
+
+  // The main window by keys alone, as a user without a mouse goes: Tab
+  // through every control in the order of the layout and out of the grid,
+  // then a download, its file and its chart.
+  void keyboardAlone()
+  {
+    QWindow* window = Form1->windowHandle();
+    auto focused = [] {
+      QWidget* w = QApplication::focusWidget();
+      while (w && qobject_cast<QAbstractSpinBox*>(w->parentWidget()))
+        w = w->parentWidget();
+      return w;
+    };
+    auto walk = [&](Qt::Key key, Qt::KeyboardModifiers modifiers, int presses) {
+      QList<QWidget*> seen;
+      for (int i = 0; i < presses; ++i) {
+        QTest::keyClick(window, key, modifiers);
+        seen << focused();
+      }
+      return seen;
+    };
+    Form1->Button_open->setFocus(Qt::TabFocusReason);
+    const QList<QWidget*> order = {Form1->BitBtn4, Form1->ComboBox1, Form1->StringGrid1, Form1->DateTimePicker1,
+                                   Form1->BitBtn2, Form1->BitBtn1, Form1->Button_open};
+    QCOMPARE(walk(Qt::Key_Tab, Qt::NoModifier, 7), order);
+    // The focus is seen: the ring stands around the button with the picture.
+    auto* ring = Form1->findChild<QWidget*>(QStringLiteral("dzFocusRing"));
+    QVERIFY(ring && ring->isVisible() && ring->geometry().contains(Form1->Button_open->geometry()));
+    QList<QWidget*> back(order.rbegin() + 1, order.rend());
+    back << Form1->Button_open;
+    QCOMPARE(walk(Qt::Key_Backtab, Qt::ShiftModifier, 7), back);
+    // Out of the grid with Ctrl too; the arrows stay in it.
+    Form1->ComboBox1->setCurrentIndex(0);
+    Form1->StringGrid1->setFocus(Qt::TabFocusReason);
+    Form1->StringGrid1->setCurrentIndex(Form1->StringGrid1->model()->index(0, 0));
+    QTest::keyClick(window, Qt::Key_Right);
+    QCOMPARE(Form1->StringGrid1->currentIndex().column(), 1);
+    QCOMPARE(walk(Qt::Key_Tab, Qt::ControlModifier, 1), QList<QWidget*>{Form1->DateTimePicker1});
+    Form1->StringGrid1->setFocus(Qt::TabFocusReason);
+    QCOMPARE(walk(Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier, 1), QList<QWidget*>{Form1->ComboBox1});
+    Form1->ComboBox1->setCurrentIndex(-1);
+
+    // A download: the model list, "Abrir descarga" with Return, and Space
+    // to close it once the bar has stopped.
+    Simulator sim;
+    const QString port = sim.Start({"--stream", WriteStream("keys.txt", TwoChannelCard(Channel1Word, Channel2Word)), "--fast"});
+    Form1->ComPort->SetPort(port.toStdString());
+    Form1->Button_open->setFocus(Qt::TabFocusReason);
+    walk(Qt::Key_Tab, Qt::NoModifier, 2);
+    QTest::keyClick(window, Qt::Key_Down);
+    QCOMPARE(Form1->ComboBox1->currentIndex(), 0);
+    QCOMPARE(walk(Qt::Key_Backtab, Qt::ShiftModifier, 2), (QList<QWidget*>{Form1->BitBtn4, Form1->Button_open}));
+    QTest::keyClick(window, Qt::Key_Return);
+    QTRY_VERIFY(Form1->ComPort->Connected());
+    QTRY_COMPARE_WITH_TIMEOUT(Form1->RichEdit1.LineCount(), 4096, 30000);
+    QTest::keyClick(window, Qt::Key_Space);
+    QTRY_VERIFY(!Form1->ComPort->Connected());
+    QCOMPARE(Cell(1, 512), Lm35Text(Channel1Word(512)));
+
+    // Archivos > Guardar datos descargados by its mnemonics.
+    const QString saved = m_dir.filePath(QStringLiteral("keys-saved.txt"));
+    {
+      std::unique_ptr<dztest::OnModal<QFileDialog>> answer(dztest::TypeName(saved));
+      QTest::keyClick(window, Qt::Key_A, Qt::AltModifier);
+      QTRY_VERIFY(QApplication::activePopupWidget() != nullptr);
+      QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_D);
+      QTRY_VERIFY(answer->Fired());
+    }
+    QTRY_VERIFY(QFile::exists(saved));
+    QVERIFY(QFile(saved).size() > 0);
+
+    // The chart from "Gráfico", reached with Shift+Tab from the first control.
+    Form1->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(Form1));
+    Form1->Button_open->setFocus(Qt::TabFocusReason);
+    QCOMPARE(walk(Qt::Key_Backtab, Qt::ShiftModifier, 1), QList<QWidget*>{Form1->BitBtn1});
+    QTest::keyClick(window, Qt::Key_Return);
+    QTRY_VERIFY(static_cast<QWidget*>(form11)->isVisible());
+    form11->close();
+  }
+
+  // Every window of the program: Tab reaches each of its controls (a group
+  // of radio buttons once: its arrows choose) and comes round to the first
+  // again, the focus ring around each.
+  void everyWindowByTab()
+  {
+    MessageBoxWatcher boxes;
+    const QString started = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(QStringLiteral(DZ_PICTURES_DIR)));
+    const auto back = qScopeGuard([&] { QDir::setCurrent(started); });
+    Form13->Image1->clear();
+    const QList<QWidget*> windows = {form11, Form13, Form15, Form16, Form17, Form18, Form2};
+    for (QWidget* w : windows) {
+      const QString name = w->windowTitle();
+      dz::ShowForm(w);
+      QVERIFY2(QTest::qWaitForWindowActive(w), qPrintable(name));
+      auto control = [](QWidget* c) { return qobject_cast<QRadioButton*>(c) ? c->parentWidget() : c; };
+      QList<QWidget*> expected;
+      for (QWidget* c : w->findChildren<QWidget*>())
+        if (c->isVisibleTo(w) && c->isEnabled() && (c->focusPolicy() & Qt::TabFocus) && c->focusProxy() == nullptr &&
+            !qobject_cast<QAbstractSpinBox*>(c->parentWidget()) && !qobject_cast<QComboBox*>(c->parentWidget()) &&
+            !expected.contains(control(c)))
+          expected << control(c);
+      QVERIFY2(!expected.isEmpty(), qPrintable(name));
+      QList<QWidget*> seen;
+      for (qsizetype i = 0; i <= expected.size(); ++i) {
+        QTest::keyClick(w->windowHandle(), Qt::Key_Tab);
+        QWidget* now = QApplication::focusWidget();
+        seen << control(now);
+        auto* ring = w->findChild<QWidget*>(QStringLiteral("dzFocusRing"));
+        QVERIFY2(ring && ring->isVisible() && now && ring->parentWidget() == now->parentWidget() &&
+                   ring->geometry().contains(now->geometry().intersected(now->parentWidget()->rect()).adjusted(1, 1, -1, -1)),
+                 qPrintable(QStringLiteral("%1: press %2 on %3").arg(name).arg(i).arg(now ? now->objectName() : QString())));
+      }
+      for (QWidget* c : expected)
+        QVERIFY2(seen.contains(c), qPrintable(name + QLatin1Char(' ') + c->metaObject()->className() + QLatin1Char(' ') + c->objectName()));
+      QVERIFY2(seen.constLast() == seen.constFirst(), qPrintable(name)); // round again, never caught
+      w->hide();
+    }
+    QVERIFY2(boxes.Texts.isEmpty(), qPrintable(boxes.Texts.join(' ')));
+    // Reaching an equipment button by Tab showed its picture, as the pointer does.
+    QVERIFY(!Form13->Image1->pixmap().isNull());
+  }
+
+  // Every control a user acts on or reads has a name for a screen reader,
+  // and every window of the program is a window or a dialog named by its
+  // caption, after a download as before.
+  void screenReaderNames()
+  {
+    Simulator sim;
+    Form1->Edit1->setText(QStringLiteral("10"));
+    MessageBoxWatcher boxes;
+    Download(sim.Start({"--model", "4", "--fast", "--seed", "8"}), 4, 4096);
+    QVERIFY2(boxes.Texts.isEmpty(), qPrintable(boxes.Texts.join(' ')));
+    QStringList unnamed;
+    std::function<void(QAccessibleInterface*, const QString&)> walk = [&](QAccessibleInterface* iface,
+                                                                          const QString& path) {
+      if (iface == nullptr || iface->state().invisible)
+        return;
+      const QString here = path + QLatin1Char('/') + QString::number(int(iface->role()), 16) + QLatin1Char(' ') +
+                           (iface->object() ? iface->object()->objectName() : QString());
+      static const QList<QAccessible::Role> controls = {
+        QAccessible::PushButton, QAccessible::ComboBox, QAccessible::EditableText, QAccessible::SpinBox,
+        QAccessible::ProgressBar, QAccessible::Table, QAccessible::CheckBox, QAccessible::RadioButton,
+        QAccessible::Slider, QAccessible::Graphic, QAccessible::Window, QAccessible::Dialog};
+      if (controls.contains(iface->role()) && iface->text(QAccessible::Name).trimmed().isEmpty())
+        unnamed << here;
+      if (iface->role() == QAccessible::Table)
+        return; // its cells are named by their contents
+      for (int i = 0; i < iface->childCount(); ++i)
+        walk(iface->child(i), here);
+    };
+    walk(QAccessible::queryAccessibleInterface(Form1), QString());
+    QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QLatin1Char('\n'))));
+    QCOMPARE(QAccessible::queryAccessibleInterface(Form1->Edit1)->text(QAccessible::Name),
+             QStringLiteral("Constante del sensor"));
+    QCOMPARE(QAccessible::queryAccessibleInterface(Form1->SpinEdit1)->text(QAccessible::Name), QStringLiteral("Ofset"));
+    QVERIFY(QAccessible::queryAccessibleInterface(Form1->Image1)->state().invisible);
+
+    // The grid is the table of the model: 1024 rows of one column, titled.
+    QAccessibleTableInterface* grid = QAccessible::queryAccessibleInterface(Form1->StringGrid1)->tableInterface();
+    QCOMPARE(grid->rowCount(), 1024);
+    QCOMPARE(grid->columnCount(), 1);
+    QCOMPARE(grid->columnDescription(0), Cell(1, 0));
+    QVERIFY(!Cell(1, 0).isEmpty());
+    // A cell reads its value under its column title, and offers nothing to do.
+    QAccessibleInterface* cell = grid->cellAt(1, 0);
+    QCOMPARE(cell->text(QAccessible::Name), Cell(1, 2));
+    QCOMPARE(cell->tableCellInterface()->columnHeaderCells().value(0)->text(QAccessible::Name), Cell(1, 0));
+    QVERIFY(cell->actionInterface() == nullptr || cell->actionInterface()->actionNames().isEmpty());
+    QCOMPARE(QAccessible::queryAccessibleInterface(Form1->StringGrid1)->indexOfChild(cell), 2 * 2 + 1);
+
+    const QList<QWidget*> windows = {Form1, Form2, Form3, Form4, Form5, Form6, Form7, Form8, Form9, Form10,
+                                     form11, Form12, Form13, Form14, Form15, Form16, Form17, Form18, Form19};
+    for (QWidget* w : windows) {
+      QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(w);
+      QVERIFY2(iface->role() == QAccessible::Window || iface->role() == QAccessible::Dialog, qPrintable(w->windowTitle()));
+      QCOMPARE(iface->text(QAccessible::Name), w->windowTitle());
+    }
+    QCOMPARE(QAccessible::queryAccessibleInterface(Form17)->text(QAccessible::Description),
+             QStringLiteral("ESTA SEGURO DE QUERER BORRAR LA TARJETA?"));
+    QVERIFY(QAccessible::queryAccessibleInterface(Form17->Image1)->state().invisible);
   }
 
   void menuItemsAreNamedAndShowTheirWindows()

@@ -27,8 +27,8 @@ private slots:
       QVERIFY2(data.startsWith("BM"), qPrintable(name));
       QImage img;
       QVERIFY2(img.loadFromData(data, "BMP"), qPrintable(name));
-      QVERIFY(img.width() <= 260 && img.height() <= 320);
-      QVERIFY(img.width() >= 100 && img.height() >= 100);
+      // twice the picture area, so that it is sharp on a screen at 200 %
+      QCOMPARE(img.size(), QSize(2 * 259, 2 * 311));
       // not a blank page
       QVERIFY2(img.pixelColor(img.width() / 2, img.height() / 3) != img.pixelColor(2, 2) ||
                    img.pixelColor(img.width() / 2, img.height() / 2) != img.pixelColor(2, 2),
@@ -46,10 +46,11 @@ private slots:
       QByteArray format;
       QSize size;
     } items[] = {
-      {dz::art::kBackground, "jpeg", {639, 412}}, {dz::art::kBanner, "png", {201, 36}},
-      {dz::art::kOpen, "png", {24, 24}},          {dz::art::kLimpiar, "png", {24, 24}},
-      {dz::art::kGrafico, "png", {24, 24}},       {dz::art::kProgramIcon, "png", {256, 256}},
-      {dz::art::kEraser, "png", {105, 105}},      {dz::art::kEraserCrossed, "png", {105, 105}},
+      // drawn at twice their size on screen (the program icon is large already)
+      {dz::art::kBackground, "jpeg", {1278, 824}}, {dz::art::kBanner, "png", {402, 72}},
+      {dz::art::kOpen, "png", {48, 48}},           {dz::art::kLimpiar, "png", {48, 48}},
+      {dz::art::kGrafico, "png", {48, 48}},        {dz::art::kProgramIcon, "png", {256, 256}},
+      {dz::art::kEraser, "png", {210, 210}},       {dz::art::kEraserCrossed, "png", {210, 210}},
     };
     QCOMPARE(dz::art::AllResources().size(), int(std::size(items)));
     for (const auto& item : items) {
@@ -64,12 +65,13 @@ private slots:
     QVERIFY(QImageReader::supportedImageFormats().contains("jpeg"));
   }
 
-  // The ten 50x50 icons of the pictures window live in the docs library.
+  // The ten 50x50 icons of the pictures window live in the docs library,
+  // drawn at twice that.
   void buttonIcons()
   {
     for (int i = 0; i < 10; ++i) {
       const QImage img(QStringLiteral(":/docs/icons/icon%1.png").arg(i));
-      QCOMPARE(img.size(), QSize(50, 50));
+      QCOMPARE(img.size(), QSize(100, 100));
     }
   }
 

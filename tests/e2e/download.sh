@@ -6,21 +6,9 @@
 set -euo pipefail
 app=$1 sim=$2 cli=$3
 
-if [ -z "${DZ_E2E_DISPLAY:-}" ] || ! command -v xdotool >/dev/null; then
-  echo "no X server for end-to-end runs (tools/run-tests starts one)"
-  exit 77
-fi
-export DISPLAY=$DZ_E2E_DISPLAY QT_QPA_PLATFORM=xcb
-work=$(mktemp -d)
-export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/run
-mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-pids=()
-cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; rm -rf "$work"; }
-trap cleanup EXIT
-
-fail() { echo "FAIL: $*"; import -window root "$work/../dedizivi-e2e-failure.png" 2>/dev/null || true; exit 1; }
-
 source "$(dirname "$0")/e2elib.sh"
+x11_session
+fail() { echo "FAIL: $*"; import -window root "$work/../dedizivi-e2e-failure.png" 2>/dev/null || true; exit 1; }
 stream=$work/card.txt
 write_card "$stream"
 start_logger "$stream" "$XDG_RUNTIME_DIR/dedizivi-ports/vexa-logger-sim"

@@ -1,6 +1,22 @@
 # Shared by the end-to-end scripts (sourced). They define $work, $cli, $sim,
 # pids, fail() and menu() <x of the menu title> <mnemonic> for their own window.
 
+# For the scripts on the X server of the test run: skips (status 77) without
+# one; otherwise the program's display, and a home, settings and runtime
+# folder of its own under $work, removed at the end with every process in pids.
+x11_session() {
+  if [ -z "${DZ_E2E_DISPLAY:-}" ] || ! command -v xdotool >/dev/null; then
+    echo "no X server for end-to-end runs (tools/run-tests starts one)"
+    exit 77
+  fi
+  export DISPLAY=$DZ_E2E_DISPLAY QT_QPA_PLATFORM=xcb
+  work=$(mktemp -d)
+  export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/run
+  mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+  pids=()
+  trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; rm -rf "$work"' EXIT
+}
+
 # A two-channel card whose words are known: channel 1 = 240 + n, channel 2 = 740 - n.
 write_card() {
   awk 'function word(w) { r = w % 256; printf "%d\r\n%d\r\n%d\r\n%d\r\n", int(w / 256), int(r / 100), int(r / 10) % 10, r % 10 }

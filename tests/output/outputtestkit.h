@@ -117,6 +117,19 @@ inline QString AwaitCupsJob(const QStringList& before, int pages)
 
 // The error box would block a test: tests call handlers directly and check
 // the exception instead, so no box should ever be up at the end of a case.
+inline void WriteFile(const QString& path, const QByteArray& bytes)
+{
+  QFile f(path);
+  QVERIFY(f.open(QIODevice::WriteOnly));
+  f.write(bytes);
+}
+
+inline QByteArray ReadFile(const QString& path)
+{
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
 inline bool AnyModalLeft() { return QApplication::activeModalWidget() != nullptr; }
 
 } // namespace dztest

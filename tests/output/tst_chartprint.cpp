@@ -7,11 +7,14 @@
 #include "forms.h"
 #include "outputtestkit.h"
 #include "printing.h"
+#include "uikit.h"
 
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QImage>
 #include <QLineSeries>
 #include <QPrinter>
@@ -93,15 +96,38 @@ private slots:
     QFETCH(QString, pageSize);
     QPrinter& printer = dz::CurrentPrinter();
     const QString pdf = m_tmp->filePath(QStringLiteral("chart.pdf"));
+    // The printer writes a file: the listing printed last, which "SI" must
+    // not replace unasked. It asks where, offering a name of no file.
+    const QString listing = m_tmp->filePath(QStringLiteral("listado.pdf"));
+    dztest::WriteFile(listing, "the listing");
     printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(pdf);
+    printer.setOutputFileName(listing);
     printer.setPageSize(QPageSize(QPageSize::A4));
     printer.setPageOrientation(QPageLayout::Orientation(before));
 
     TForm15 confirm;
     confirm.show();
     confirm.SetItemIndex(radioItem);
-    confirm.BitBtn1->click();
+    QString offered;
+    dztest::MessageBoxWatcher told;
+    {
+      dztest::OnModal<QFileDialog> where([&](QFileDialog* d) {
+        offered = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
+        d->reject();
+      });
+      confirm.BitBtn1->click();
+      QVERIFY(where.Fired());
+    }
+    QVERIFY2(!offered.isEmpty() && !QFileInfo::exists(QDir(dz::SaveFolder()).filePath(offered)), qPrintable(offered));
+    QCOMPARE(dztest::ReadFile(listing), QByteArray("the listing"));
+    QVERIFY(told.Texts.isEmpty()); // cancelled: nothing printed
+    {
+      std::unique_ptr<dztest::OnModal<QFileDialog>> name(dztest::TypeName(pdf));
+      confirm.BitBtn1->click();
+      QVERIFY(name->Fired());
+    }
+    QCOMPARE(dztest::ReadFile(listing), QByteArray("the listing"));
+    QTRY_COMPARE(told.Texts, QStringList{QStringLiteral("Impreso en el archivo %1").arg(pdf)});
     QVERIFY(confirm.isVisible()); // stays open after printing
     QCOMPARE(int(printer.pageLayout().orientation()), before);
     QCOMPARE(dztest::PdfInfo(pdf, QStringLiteral("Pages")), QStringLiteral("1"));
@@ -111,9 +137,12 @@ private slots:
     QVERIFY(text.contains(QStringLiteral("2 CANALES DE TEMPERATURA")));
     QVERIFY(text.contains(QStringLiteral("Muestra número (tiempo)")));
 
-    // Pressing SI again prints again.
+    // Pressing SI again prints again, asking again.
     QVERIFY(QFile::remove(pdf));
-    confirm.BitBtn1->click();
+    {
+      std::unique_ptr<dztest::OnModal<QFileDialog>> name(dztest::TypeName(pdf));
+      confirm.BitBtn1->click();
+    }
     QCOMPARE(dztest::PdfInfo(pdf, QStringLiteral("Pages")), QStringLiteral("1"));
   }
 

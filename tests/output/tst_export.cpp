@@ -208,10 +208,10 @@ private slots:
   {
     QTest::addColumn<QString>("answer");
     QTest::addColumn<bool>("replaced");
-    QTest::newRow("Yes") << "&Yes" << true;
+    QTest::newRow("Yes") << "&Sí" << true;
     QTest::newRow("Enter (default Yes)") << "enter" << true;
     QTest::newRow("No") << "&No" << false;
-    QTest::newRow("Cancel") << "Cancel" << false;
+    QTest::newRow("Cancel") << "Cancelar" << false;
     QTest::newRow("Esc") << "esc" << false;
   }
 
@@ -234,7 +234,7 @@ private slots:
       icon = box->icon();
       for (QAbstractButton* b : box->buttons())
         buttons += b->text() + QLatin1Char('|');
-      QCOMPARE(box->defaultButton()->text(), QStringLiteral("&Yes"));
+      QCOMPARE(box->defaultButton()->text(), QStringLiteral("&Sí"));
       if (answer == QLatin1String("enter"))
         QTest::keyClick(box, Qt::Key_Return);
       else if (answer == QLatin1String("esc"))
@@ -246,11 +246,11 @@ private slots:
     });
     m_export->Save(5, m_grid);
     QVERIFY(question.Fired());
-    QCOMPARE(caption, QStringLiteral("Confirm"));
+    QCOMPARE(caption, QStringLiteral("Confirmar"));
     QCOMPARE(text, QStringLiteral("El archivo existe, sobreescribo?"));
     QCOMPARE(icon, QMessageBox::Question);
-    for (const char* b : {"&Yes|", "&No|", "Cancel|"})
-      QVERIFY2(buttons.contains(QLatin1String(b)), qPrintable(buttons));
+    for (const char* b : {"&Sí|", "&No|", "Cancelar|"})
+      QVERIFY2(buttons.contains(QString::fromUtf8(b)), qPrintable(buttons));
     QCOMPARE(ReadAll(path), replaced ? QByteArray::fromStdString(dz::DataFileContents(5, m_grid)) : old);
   }
 

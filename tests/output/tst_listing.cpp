@@ -267,6 +267,7 @@ private slots:
 
   void printDialogDecidesAndItsChoiceStays()
   {
+    dztest::MessageBoxWatcher told;
     dztest::FillGrid(m_grid, 1, 1024);
     const QString first = m_tmp->filePath(QStringLiteral("first.pdf"));
     QPrinter& printer = dz::CurrentPrinter();
@@ -297,6 +298,27 @@ private slots:
     // The printer the dialog left is the one the next job uses.
     QCOMPARE(&dz::CurrentPrinter(), &printer);
     QCOMPARE(dz::CurrentPrinter().outputFileName(), first);
+    QCOMPARE(told.Texts, QStringList{QStringLiteral("Impreso en el archivo %1").arg(first)});
+
+    // The next listing's dialog offers a file that is not there yet: the
+    // first listing is replaced only if the user names it again.
+    const QByteArray firstBytes = dztest::ReadFile(first);
+    QString offered;
+    {
+      // Printing to a file again, the name the dialog offers kept.
+      OnModal<QPrintDialog> ok([&](QPrintDialog* d) {
+        auto* printers = d->findChild<QComboBox*>(QStringLiteral("printers"));
+        printers->setCurrentIndex(printers->findText(QStringLiteral("Print to File (PDF)")));
+        offered = d->findChild<QLineEdit*>(QStringLiteral("filename"))->text();
+        d->accept();
+      });
+      dz::PrintListing(nullptr, 8, m_grid);
+      QVERIFY(ok.Fired());
+    }
+    QVERIFY2(offered != first && QFileInfo(offered).fileName().endsWith(QLatin1String(".pdf")), qPrintable(offered));
+    QCOMPARE(dztest::ReadFile(first), firstBytes);
+    QCOMPARE(dztest::TextLines(dztest::PdfPages(offered).value(0)).value(0), QStringLiteral("1 canal de temperatura LM35Z"));
+    QFile::remove(offered);
   }
 
   void realJobThroughCups()

@@ -108,6 +108,7 @@ private slots:
       QCOMPARE(labels[i]->pos(), QPoint(8, 24 + 24 * i));
       QCOMPARE(combos[i]->geometry(), QRect(80, 16 + 24 * i, 129, 21));
       QCOMPARE(combos[i]->parentWidget(), dialog.GroupBox1);
+      QCOMPARE(labels[i]->buddy(), static_cast<QWidget*>(combos[i])); // what a screen reader names it by
       QVERIFY(!combos[i]->isEditable());
       if (entries[i] >= 0)
         QCOMPARE(combos[i]->count(), entries[i]);

@@ -39,6 +39,16 @@ QFont Sans(int px, bool bold = true)
   return f;
 }
 
+// Every picture is drawn at twice its size on screen, so that it stays sharp
+// on screens at up to 200 %; at smaller scales it is shrunk smoothly. Drawing
+// code works in on-screen pixels.
+constexpr int kScale = 2;
+
+QImage Canvas(int width, int height, QImage::Format format)
+{
+  return QImage(width * kScale, height * kScale, format);
+}
+
 // ---- equipment drawings on a 259x311 canvas --------------------------------
 
 constexpr int kPicW = 259;
@@ -344,9 +354,10 @@ const Equipment kEquipment[] = {
 
 QImage Equip(const Equipment& e)
 {
-  QImage img(kPicW, kPicH, QImage::Format_RGB32);
+  QImage img = Canvas(kPicW, kPicH, QImage::Format_RGB32);
   QPainter p(&img);
   p.setRenderHint(QPainter::Antialiasing);
+  p.scale(kScale, kScale);
   e.draw(p);
   return img;
 }
@@ -374,13 +385,13 @@ bool WriteIcons(const QDir& dir)
 {
   int i = 0;
   for (const Equipment& e : kEquipment) {
-    QImage icon(50, 50, QImage::Format_ARGB32);
+    QImage icon = Canvas(50, 50, QImage::Format_ARGB32);
     icon.fill(Qt::transparent);
     // crop off the caption strip, then fit the drawing into the square
-    QImage drawing = Equip(e).copy(0, 0, kPicW, 250).scaled(50, 50, Qt::KeepAspectRatio,
-                                                            Qt::SmoothTransformation);
+    QImage drawing = Equip(e).copy(0, 0, kPicW * kScale, 250 * kScale)
+                       .scaled(icon.size(), Qt::KeepAspectRatio, Qt::SmoothTransformation);
     QPainter p(&icon);
-    p.drawImage((50 - drawing.width()) / 2, (50 - drawing.height()) / 2, drawing);
+    p.drawImage((icon.width() - drawing.width()) / 2, (icon.height() - drawing.height()) / 2, drawing);
     p.end();
     if (!Save(icon, dir.filePath(QStringLiteral("icon%1.png").arg(i++)), "PNG"))
       return false;
@@ -393,13 +404,14 @@ bool WriteIcons(const QDir& dir)
 QImage Background()
 {
   const int w = 639, h = 412;
-  QImage img(w, h, QImage::Format_RGB32);
+  QImage img = Canvas(w, h, QImage::Format_RGB32);
   QPainter p(&img);
   p.setRenderHint(QPainter::Antialiasing);
+  p.scale(kScale, kScale);
   QLinearGradient sky(0, 0, 0, h * 0.6);
   sky.setColorAt(0, QColor(60, 120, 200));
   sky.setColorAt(1, QColor(200, 225, 245));
-  p.fillRect(img.rect(), sky);
+  p.fillRect(0, 0, w, h, sky);
   // sun and a few clouds
   QRadialGradient sun(QPointF(520, 70), 60);
   sun.setColorAt(0, QColor(255, 250, 220));
@@ -457,9 +469,9 @@ QImage Background()
   }
   p.end();
   // grain, so it reads as a photograph
-  for (int y = 0; y < h; ++y) {
+  for (int y = 0; y < img.height(); ++y) {
     auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
-    for (int x = 0; x < w; ++x) {
+    for (int x = 0; x < img.width(); ++x) {
       int n = int(rnd.next() * 13) - 6;
       QRgb c = line[x];
       line[x] = qRgb(qBound(0, qRed(c) + n, 255), qBound(0, qGreen(c) + n, 255),
@@ -471,10 +483,11 @@ QImage Background()
 
 QImage Banner()
 {
-  QImage img(201, 36, QImage::Format_ARGB32);
+  QImage img = Canvas(201, 36, QImage::Format_ARGB32);
   img.fill(Qt::transparent);
   QPainter p(&img);
   p.setRenderHint(QPainter::Antialiasing);
+  p.scale(kScale, kScale);
   QLinearGradient g(0, 0, 0, 36);
   g.setColorAt(0, QColor(40, 80, 170));
   g.setColorAt(1, QColor(15, 35, 100));
@@ -489,10 +502,11 @@ QImage Banner()
 
 QImage Small(const std::function<void(QPainter&)>& draw)
 {
-  QImage img(24, 24, QImage::Format_ARGB32);
+  QImage img = Canvas(24, 24, QImage::Format_ARGB32);
   img.fill(Qt::transparent);
   QPainter p(&img);
   p.setRenderHint(QPainter::Antialiasing);
+  p.scale(kScale, kScale);
   draw(p);
   return img;
 }
@@ -587,10 +601,11 @@ void DrawEraserShape(QPainter& p, QPointF at, qreal angle)
 
 QImage Eraser(bool crossed)
 {
-  QImage img(105, 105, QImage::Format_ARGB32);
+  QImage img = Canvas(105, 105, QImage::Format_ARGB32);
   img.fill(Qt::white);
   QPainter p(&img);
   p.setRenderHint(QPainter::Antialiasing);
+  p.scale(kScale, kScale);
   if (!crossed) {
     // pencil scribble, its right half already rubbed out
     p.setPen(QPen(QColor(60, 60, 60), 2));
