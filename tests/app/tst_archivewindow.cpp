@@ -206,8 +206,10 @@ private slots:
     QCOMPARE(Archived().size(), std::size_t(1)); // opening is no download
   }
 
-  // A radiation download comes back with its constant and offset; a model
-  // chosen in the window converts it instead of its own.
+  // A radiation download comes back with its constant and offset; each model
+  // chosen in the window converts it instead of its own, the first included.
+  // Its CSV is converted with its own constant and offset, whatever the main
+  // window holds now, as the command line converts it.
   void radiationFieldsAndModelChoice()
   {
     const std::string card = vexa::GenerateCard(4, 5, vexa::Eol::CrLf);
@@ -227,12 +229,37 @@ private slots:
     QVERIFY(Form1->Panel4->isVisible());
     QCOMPARE(GridFile(4), converted);
 
+    for (int choice = 0; choice <= dz::kModelCount; ++choice) {
+      const int model = choice == 0 ? 4 : choice - 1; // "el de la descarga" first
+      w = ShowArchiveWindow();
+      w->ModelChoice()->setCurrentIndex(choice);
+      MessageBoxWatcher boxes; // a seven-channel layout does not fit this card
+      QTest::mouseClick(w->OpenButton(), Qt::LeftButton);
+      QCOMPARE(Form1->ComboBox1->currentIndex(), model);
+      QCOMPARE(Form1->ProgressBar2->maximum(), dz::FindModel(model)->Samples);
+      QCOMPARE(Form1->Label7->text(), QString::fromUtf8(dz::FindModel(model)->Title.data(),
+                                                        qsizetype(dz::FindModel(model)->Title.size())));
+      QCOMPARE(boxes.Texts.size(), model == 2 || model == 3 ? 1 : 0);
+    }
+
+    // The main window now holds another constant: the CSV keeps the download's.
+    Form1->Edit1->setText(QStringLiteral("2,5"));
+    Form1->SpinEdit1->setValue(0);
     w = ShowArchiveWindow();
-    w->ModelChoice()->setCurrentIndex(1 + 7); // millivolts
-    w->OpenClick();
-    QCOMPARE(Form1->ComboBox1->currentIndex(), 7);
-    QCOMPARE(Form1->ProgressBar2->value(), 1024);
     w->ModelChoice()->setCurrentIndex(0);
+    const QString csv = m_dir.filePath("radiation.csv");
+    {
+      const auto answer = TypeName(csv);
+      w->ExportCsvClick();
+    }
+    QProcess cli;
+    cli.start(QStringLiteral(DZ_CLI_PATH), {"archive", "export", QString::number(Newest().Id), "--csv",
+                                            m_dir.filePath("radiation-cli.csv"), "--decimal", "comma"});
+    QVERIFY(cli.waitForFinished(30000));
+    QCOMPARE(cli.exitCode(), 0);
+    QCOMPARE(ReadFile(csv), ReadFile(m_dir.filePath("radiation-cli.csv")));
+    QVERIFY(ReadFile(csv).size() > 1000);
+    w->hide();
   }
 
   // Undated, the preview draws the card's samples by number; dated with
