@@ -1,6 +1,8 @@
 // dedizivi-cli archive: the archive of downloads from a shell: list it, export
-// a download again (through the very outputs of 'convert'), delete, prune.
+// a download again (through the very outputs of 'convert'), delete, prune,
+// back it up.
 
+#include "archivesupport.h"
 #include "commands.h"
 #include "fileio.h"
 #include "output.h"
@@ -8,7 +10,6 @@
 #include "archive.h"
 #include "models.h"
 
-#include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -31,6 +32,7 @@ void PrintArchiveHelp(std::FILE* to)
     "                 [--constant K] [--offset O]\n"
     "       dedizivi-cli archive delete ID\n"
     "       dedizivi-cli archive prune --before DATE\n"
+    "       dedizivi-cli archive backup FILE\n"
     "\n"
     "Every download of the window and of 'dedizivi-cli download' is kept, as it\n"
     "arrives, in the archive %s\n"
@@ -44,18 +46,27 @@ void PrintArchiveHelp(std::FILE* to)
     "                port_by_id, baud, data_bits, stop_bits, parity, flow_control,\n"
     "                model (0-8 or null), model_text, trigger, constant, offset,\n"
     "                bytes, lines and end (running, closed, full, idle, line-lost,\n"
-    "                quit, interrupted, erase)\n"
-    "  export ID     converts download ID as 'dedizivi-cli convert' does, with the\n"
-    "                same outputs, rules and exit statuses; --raw FILE writes its\n"
-    "                raw bytes as received. The model, radiation constant and\n"
-    "                offset are the download's unless given; --interval without\n"
-    "                --start stamps the CSV from the download's start\n"
-    "  delete ID     deletes one entry for good\n"
-    "  prune         deletes every entry that started before DATE (2024-05-01 or\n"
-    "                2024-05-01T08:00:00[+02:00]); downloads still running stay\n"
+    "                quit, interrupted, erase, incomplete: not all of it reached\n"
+    "                the archive, not-a-card, output-failed: its raw file could\n"
+    "                not be written, erased: ended by \"BORRAR\")\n"
+    "  export ID     converts download ID as 'dedizivi-cli download' converted it,\n"
+    "                with the outputs, rules and options of 'convert': the samples\n"
+    "                that arrived whole, status 3 when it ended short; --raw FILE\n"
+    "                writes its raw bytes as received. The model, radiation\n"
+    "                constant and offset are the download's unless given;\n"
+    "                --interval without --start stamps the CSV from the\n"
+    "                download's start\n"
+    "  delete ID     deletes one entry for good (not while it is being written)\n"
+    "  prune         deletes every entry that started before DATE (2024-05-01, or\n"
+    "                2024-05-01T08:00[:00][+02:00|Z]); downloads still running stay\n"
+    "  backup FILE   writes a consistent copy of the archive, with its newest\n"
+    "                downloads, to FILE: use it rather than copying the file\n"
     "\n"
-    "Exit status: 0 done; 1 failure (the archive, the conversion, writing); 2 usage\n"
-    "error, or no such entry.\n",
+    "The archive's files are never an output of any command.\n"
+    "\n"
+    "Exit status: 0 done; 1 failure (the archive, the conversion, writing, an\n"
+    "entry with no bytes or more than any card); 2 usage error, or no such entry;\n"
+    "3 export: the download ended short (the samples that arrived are written).\n",
     Archive::DefaultPath().c_str());
 }
 
@@ -126,54 +137,50 @@ int List(const std::vector<std::string_view>& argv)
   if (!args.Positional.empty())
     return Usage(" list", "unexpected argument '" + args.Positional[0] + "'");
   std::vector<ArchivedDownload> list;
+  std::vector<ArchiveNotice> notices;
   try {
-    if (const auto archive = Archive::OpenExisting(Archive::DefaultPath()))
-      list = archive->List();
+    UseArchive(Archive::DefaultPath(), notices, [&list](Archive* archive) {
+      list = archive ? archive->List() : std::vector<ArchivedDownload>();
+    });
   } catch (const ArchiveError& e) {
+    TellArchiveNotices("list", notices);
     return Fail(" list", e.what());
   }
+  TellArchiveNotices("list", notices);
   if (args.Has("--json")) {
     QJsonArray array;
     for (const ArchivedDownload& d : list)
       array.append(Json(d));
-    std::fputs(QJsonDocument(array).toJson(QJsonDocument::Indented).constData(), stdout);
+    std::fputs(JsonForTerminal(QJsonDocument(array).toJson(QJsonDocument::Indented).toStdString()).c_str(), stdout);
     return kExitOk;
   }
   if (!list.empty())
-    std::printf("%6s  %-25s  %-6s  %5s  %5s  %7s  %-11s  %s\n", "ID", "STARTED", "SOURCE", "MODEL", "LINES", "BYTES",
+    std::printf("%6s  %-25s  %-6s  %5s  %5s  %7s  %-13s  %s\n", "ID", "STARTED", "SOURCE", "MODEL", "LINES", "BYTES",
                 "END", "PORT");
   for (const ArchivedDownload& d : list)
-    std::printf("%6lld  %-25s  %-6s  %5s  %5lld  %7lld  %-11s  %s\n", static_cast<long long>(d.Id),
-                d.Started.Iso.c_str(), std::string(SourceName(d.From)).c_str(),
+    std::printf("%6lld  %-25s  %-6s  %5s  %5lld  %7lld  %-13s  %s\n", static_cast<long long>(d.Id),
+                Printable(d.Started.Iso).c_str(), std::string(SourceName(d.From)).c_str(),
                 d.Model >= 0 ? std::to_string(d.Model).c_str() : "-", static_cast<long long>(d.Lines),
-                static_cast<long long>(d.Bytes), std::string(EndReasonName(d.End)).c_str(), d.Port.c_str());
+                static_cast<long long>(d.Bytes), std::string(EndReasonName(d.End)).c_str(), Printable(d.Port).c_str());
   return kExitOk;
 }
 
-// Opens the archive and finds entry ID (the first positional); a message
-// and status when it cannot.
-struct Found {
-  std::unique_ptr<Archive> Store;
-  ArchivedDownload Entry;
-};
-std::optional<int> FindEntry(const std::string& command, const ParsedArgs& args, Found& found)
+// Entry ID, the one positional; a message and status when there is none.
+std::optional<int> EntryId(const std::string& command, const ParsedArgs& args, std::int64_t& id)
 {
   if (args.Positional.size() != 1)
     return Usage(command, args.Positional.empty() ? "which entry? give its ID (see 'dedizivi-cli archive list')"
                                                   : "one ID only");
-  const auto id = ParseId(args.Positional[0]);
-  if (!id)
+  const auto parsed = ParseId(args.Positional[0]);
+  if (!parsed)
     return Usage(command, "invalid ID '" + args.Positional[0] + "'");
-  try {
-    found.Store = Archive::OpenExisting(Archive::DefaultPath());
-    auto entry = found.Store ? found.Store->Find(*id) : std::nullopt;
-    if (!entry)
-      return Usage(command, "no entry " + args.Positional[0] + " in the archive " + Archive::DefaultPath());
-    found.Entry = std::move(*entry);
-  } catch (const ArchiveError& e) {
-    return Fail(command, e.what());
-  }
+  id = *parsed;
   return std::nullopt;
+}
+
+int NoEntry(const std::string& command, std::int64_t id)
+{
+  return Usage(command, "no entry " + std::to_string(id) + " in the archive " + Archive::DefaultPath());
 }
 
 int Export(const std::vector<std::string_view>& argv)
@@ -184,10 +191,25 @@ int Export(const std::vector<std::string_view>& argv)
   ParsedArgs args;
   if (auto error = ParseArgs(argv, known, args))
     return Usage(command, *error);
-  Found found;
-  if (auto status = FindEntry(command, args, found))
+  std::int64_t id = 0;
+  if (auto status = EntryId(command, args, id))
     return *status;
-  const ArchivedDownload& d = found.Entry;
+  // The entry and its bytes as they stand together; no more bytes than
+  // 'convert' reads from a file.
+  std::optional<Archive::Loaded> loaded;
+  std::vector<ArchiveNotice> notices;
+  try {
+    UseArchive(Archive::DefaultPath(), notices, [&](Archive* archive) {
+      loaded = archive ? archive->Load(id, kMaxStreamBytes) : std::nullopt;
+    });
+  } catch (const ArchiveError& e) {
+    TellArchiveNotices("export", notices);
+    return Fail(command, e.what());
+  }
+  TellArchiveNotices("export", notices);
+  if (!loaded)
+    return NoEntry(command, id);
+  const ArchivedDownload& d = loaded->Entry;
   if (d.Erase)
     return Usage(command, "entry " + std::to_string(d.Id) + " is an erase command: it holds no data");
 
@@ -217,33 +239,54 @@ int Export(const std::vector<std::string_view>& argv)
   }
   if (converting && !FindModel(request.Model))
     return Usage(command, "download " + std::to_string(d.Id) + " has no model: give --model N (0 to 8)");
-
-  std::string raw;
-  try {
-    raw = found.Store->Raw(d.Id);
-  } catch (const ArchiveError& e) {
-    return Fail(command, e.what());
-  }
-  // The raw bytes are one more output of the same transaction.
+  std::optional<std::size_t> rawOutput;
   if (rawPath)
-    request.Files.SetContents(request.Files.AddOutput("--raw", *rawPath), raw);
+    rawOutput = request.Files.AddOutput("--raw", *rawPath);
   if (auto error = request.Files.Check())
     return Usage(command, *error);
+
+  if (loaded->TooLarge)
+    return Fail(command, "download " + std::to_string(d.Id) + " holds " + std::to_string(loaded->StoredBytes) +
+                           " bytes, more than any logger card (over " + std::to_string(kMaxStreamBytes) +
+                           " bytes): not a raw download");
+  if (loaded->Raw.empty())
+    return Fail(command, "download " + std::to_string(d.Id) + " holds no bytes: nothing came, or nothing reached the archive");
+  if (d.End == EndReason::Running)
+    std::fprintf(stderr, "dedizivi-cli archive export: download %lld is still being written: what it holds so far (%lld bytes) is exported\n",
+                 static_cast<long long>(d.Id), static_cast<long long>(loaded->StoredBytes));
+  const std::string& raw = loaded->Raw;
+  // The raw bytes are one more output of the same transaction.
+  if (rawOutput)
+    request.Files.SetContents(*rawOutput, raw);
 
   if (!converting) {
     if (auto failed = request.Files.Commit())
       return Fail(command, *failed);
     return kExitOk;
   }
+  // As 'download' converted it: the samples that arrived whole.
   const LastLine last = EndedCut(d) ? LastLine::LeaveOutCut : LastLine::AsItStands;
-  const Converted c = ConvertStream(request, raw, last);
+  const DownloadConversion dc = ConvertReceived(request, raw, last);
+  const Converted& c = dc.Result;
   NoteLastLine("archive export", c, last);
-  if (c.Error)
+  if (dc.Failed())
     return Fail(command, "conversion stopped at sample " + std::to_string(c.Error->Sample()) + ": " +
                            c.Error->what());
-  if (auto failed = WriteOutputs(request, c.Grid, c.Rows))
-    return Fail(command, *failed);
-  return kExitOk;
+  if (c.Rows > 0) {
+    if (auto failed = WriteOutputs(request, c.Grid, c.Rows))
+      return Fail(command, *failed);
+  }
+  if (!dc.Short())
+    return kExitOk;
+  LineCounter lines;
+  lines.Add(raw);
+  std::fprintf(stderr,
+               "dedizivi-cli archive export: download %lld ended short (%s) after %lld of %d lines; %d of %d samples "
+               "converted%s\n",
+               static_cast<long long>(d.Id), ShortEndText(d).c_str(), static_cast<long long>(lines.Lines()),
+               CardLines(*FindModel(request.Model)), c.Rows, dc.Samples,
+               c.Rows > 0 ? "" : ", so no output was written or changed");
+  return kExitShort;
 }
 
 int Delete(const std::vector<std::string_view>& argv)
@@ -252,15 +295,21 @@ int Delete(const std::vector<std::string_view>& argv)
   ParsedArgs args;
   if (auto error = ParseArgs(argv, {}, args))
     return Usage(command, *error);
-  Found found;
-  if (auto status = FindEntry(command, args, found))
+  std::int64_t id = 0;
+  if (auto status = EntryId(command, args, id))
     return *status;
+  bool deleted = false;
+  std::vector<ArchiveNotice> notices;
   try {
-    found.Store->Delete(found.Entry.Id);
+    UseArchive(Archive::DefaultPath(), notices, [&](Archive* archive) { deleted = archive && archive->Delete(id); });
   } catch (const ArchiveError& e) {
+    TellArchiveNotices("delete", notices);
     return Fail(command, e.what());
   }
-  std::printf("deleted entry %lld\n", static_cast<long long>(found.Entry.Id));
+  TellArchiveNotices("delete", notices);
+  if (!deleted)
+    return NoEntry(command, id);
+  std::printf("deleted entry %lld\n", static_cast<long long>(id));
   return kExitOk;
 }
 
@@ -276,26 +325,24 @@ int Prune(const std::vector<std::string_view>& argv)
   const auto before = args.Last("--before");
   if (!before)
     return Usage(command, "--before DATE is required");
-  // A date alone is that day's local midnight.
-  const QString text = QString::fromStdString(*before);
-  QDateTime when = QDateTime::fromString(text, Qt::ISODate);
-  if (!when.isValid()) {
-    const QDate day = QDate::fromString(text, Qt::ISODate);
-    if (day.isValid())
-      when = day.startOfDay();
-  }
-  if (!when.isValid())
-    return Usage(command, "invalid DATE '" + *before + "' (2024-05-01 or 2024-05-01T08:00:00[+02:00])");
+  const auto when = ParseMoment(*before);
+  if (!when)
+    return Usage(command, "invalid DATE '" + Printable(*before) +
+                            "' (2024-05-01, or 2024-05-01T08:00[:00] in local time, or with Z or an offset such as "
+                            "+02:00)");
   int deleted = 0;
   int running = 0;
+  std::vector<ArchiveNotice> notices;
   try {
-    if (const auto archive = Archive::OpenExisting(Archive::DefaultPath()))
-      deleted = archive->Prune(when.toMSecsSinceEpoch(), running);
+    UseArchive(Archive::DefaultPath(), notices, [&](Archive* archive) {
+      deleted = archive ? archive->Prune(*when, running) : 0;
+    });
   } catch (const ArchiveError& e) {
+    TellArchiveNotices("prune", notices);
     return Fail(command, e.what());
   }
-  std::printf("deleted %d entr%s started before %s\n", deleted, deleted == 1 ? "y" : "ies",
-              when.toString(Qt::ISODate).toStdString().c_str());
+  TellArchiveNotices("prune", notices);
+  std::printf("deleted %d entr%s started before %s\n", deleted, deleted == 1 ? "y" : "ies", StampAt(*when).Iso.c_str());
   if (running > 0)
     std::printf("kept %d download%s still running\n", running, running == 1 ? "" : "s");
   return kExitOk;
@@ -325,7 +372,9 @@ int RunArchiveCommand(const std::vector<std::string_view>& args)
     return Delete(rest);
   if (what == "prune")
     return Prune(rest);
-  return Usage("", "unknown subcommand '" + std::string(what) + "' (list, export, delete or prune)");
+  if (what == "backup")
+    return RunArchiveBackup(rest);
+  return Usage("", "unknown subcommand '" + Printable(what) + "' (list, export, delete, prune or backup)");
 }
 
 } // namespace dz::cli

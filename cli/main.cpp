@@ -6,6 +6,7 @@
 #include "numberformat.h"
 
 #include <array>
+#include <csignal>
 #include <cstdio>
 #include <string>
 
@@ -50,6 +51,9 @@ void PrintHelp(std::FILE* to)
 
 int main(int argc, char** argv)
 {
+  // A file size limit (ulimit -f) makes a write fail, reported as any other,
+  // rather than end the program before the outputs that fit are written.
+  std::signal(SIGXFSZ, SIG_IGN);
   // Converted as the program converts after its start-up.
   dz::UseProgramSeparators();
   if (argc < 2) {
