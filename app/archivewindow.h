@@ -9,6 +9,7 @@
 
 #include <QDialog>
 
+#include <functional>
 #include <vector>
 
 class QComboBox;
@@ -20,14 +21,18 @@ class QTableView;
 namespace dz {
 
 class ArchiveListModel;
+class ArchiveTasks;
 
 class ArchiveWindow : public QDialog {
 public:
   explicit ArchiveWindow(ArchiveHost& host);
 
-  // Reads the archive again; the newest entry is selected and the list has
-  // the keyboard focus.
-  void Refresh();
+  // Reads the archive again, off the user-interface thread; then the entry
+  // at `row` (the newest by default) is selected and the list has the
+  // keyboard focus.
+  void Refresh(int row = 0);
+  // Whether the archive has not answered yet (a list, an entry, a delete).
+  bool Busy() const;
 
   void OpenClick();
   void ExportCsvClick();
@@ -50,9 +55,14 @@ private:
   void SelectionChanged();
   // The model the download converts with: the one chosen here, else its own.
   int ChosenModel(const ArchivedDownload& d) const;
-  std::string RawOf(const ArchivedDownload& d) const;
+  // The entry as listed and its bytes, read off the user-interface thread,
+  // then `use`d here; an entry gone or changed since the list was drawn is
+  // never used: the list is drawn again and the user told.
+  void Load(const ArchivedDownload& listed, std::function<void(Archive::Loaded)> use);
+  void Stale(const ArchivedDownload& listed, bool gone);
 
   ArchiveHost& m_host;
+  ArchiveTasks* m_tasks = nullptr;
   ArchiveListModel* m_entries = nullptr;
   QTableView* m_list = nullptr;
   QComboBox* m_model = nullptr;

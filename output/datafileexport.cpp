@@ -1,5 +1,7 @@
 #include "datafileexport.h"
 
+#include "archive.h"
+#include "archivefiles.h"
 #include "datafile.h"
 #include "models.h"
 
@@ -106,6 +108,11 @@ void WriteOver(const QString& path, const std::string& contents)
 
 void WriteFileAtomically(const QString& path, const std::string& contents)
 {
+  // The archive keeps every download: a save over one of its files would
+  // destroy them all.
+  if (IsArchiveFile(QFile::encodeName(path).toStdString(), Archive::DefaultPath()))
+    throw std::runtime_error(
+      QStringLiteral("%1 es parte del archivo de descargas del programa: elija otro nombre").arg(path).toStdString());
   const QFileInfo info(path);
   if (info.exists() && !info.isFile() && !info.isDir()) {
     WriteInPlace(path, contents);

@@ -97,11 +97,17 @@ class TestArchiveWindow : public QObject {
     return list.empty() ? dz::ArchivedDownload{} : list[0];
   }
 
+  // Once the archive has answered what the window asked (off its thread).
+  static bool Settled(const dz::ArchiveWindow* w)
+  {
+    return QTest::qWaitFor([w] { return !w->Busy(); }, 20000);
+  }
+
   static dz::ArchiveWindow* ShowArchiveWindow()
   {
     Form1->Descargasanteriores1->trigger();
     auto* w = static_cast<dz::ArchiveWindow*>(Form1->findChild<QDialog*>(QStringLiteral("DescargasAnteriores")));
-    return w && w->isVisible() ? w : nullptr;
+    return w && w->isVisible() && Settled(w) ? w : nullptr;
   }
 
   static std::string GridFile(int model)
@@ -165,6 +171,7 @@ private slots:
     QCOMPARE(w->List()->currentIndex().row(), 0);
     QVERIFY(w->OpenButton()->isDefault());
     QTest::keyClick(w->List(), Qt::Key_Return);
+    QVERIFY(Settled(w));
 
     QVERIFY(!w->isVisible());
     // Coming back to the main window from this one keeps what opening showed.
@@ -199,6 +206,7 @@ private slots:
     dz::ArchiveWindow* w = ShowArchiveWindow();
     QVERIFY(w);
     w->OpenClick();
+    QVERIFY(Settled(w));
     QCOMPARE(Form1->Edit1->text(), QStringLiteral("1,5"));
     QCOMPARE(Form1->SpinEdit1->value(), 3);
     QVERIFY(Form1->Panel4->isVisible());
@@ -207,6 +215,7 @@ private slots:
     w = ShowArchiveWindow();
     w->ModelChoice()->setCurrentIndex(1 + 7); // millivolts
     w->OpenClick();
+    QVERIFY(Settled(w));
     QCOMPARE(Form1->ComboBox1->currentIndex(), 7);
     QCOMPARE(Form1->ProgressBar2->value(), 1024);
     w->ModelChoice()->setCurrentIndex(0);
@@ -228,6 +237,7 @@ private slots:
     {
       const auto answer = TypeName(csv);
       w->ExportCsvClick();
+      QVERIFY(Settled(w));
     }
     QProcess cli;
     cli.start(QStringLiteral(DZ_CLI_PATH), {"archive", "export", QString::number(d.Id), "--csv",
@@ -243,6 +253,7 @@ private slots:
     {
       const auto answer = TypeName(raw);
       w->SaveRawClick();
+      QVERIFY(Settled(w));
     }
     QCOMPARE(ReadFile(raw), QByteArray::fromStdString(card));
 
@@ -256,19 +267,21 @@ private slots:
     {
       const auto no = answer(QStringLiteral("&No"));
       w->DeleteClick();
+      QVERIFY(Settled(w));
       QVERIFY(no->Fired());
     }
     QCOMPARE(Archived().size(), std::size_t(1));
     {
       const auto yes = answer(QStringLiteral("&Sí"));
       w->DeleteClick();
+      QVERIFY(Settled(w));
     }
     QVERIFY(Archived().empty());
     QCOMPARE(w->List()->model()->rowCount(), 0);
     w->hide();
   }
 
-  // "BORRAR" during a download ends its entry and notes the erase.
+  // "BORRAR" during a download ends its entry ("borrada") and notes the erase.
   void eraseIsNoted()
   {
     serialtest::PtyPair pty;
@@ -289,7 +302,8 @@ private slots:
     QVERIFY(erase.Erase);
     QCOMPARE(erase.Trigger, std::string("9"));
     QCOMPARE(erase.Port, pty.Path());
-    QCOMPARE(download.End, dz::EndReason::Closed);
+    // Labelled as what ended it, not as closed by the user.
+    QCOMPARE(download.End, dz::EndReason::Erased);
     QCOMPARE(download.Bytes, qint64(6));
   }
 
