@@ -302,6 +302,9 @@ std::string ModelText(int model)
   return info ? std::string(info->SelectorText) : std::string();
 }
 
+// Room in a lock file for the longest end's name.
+constexpr std::size_t kLeftEndRoom = 24;
+
 EndReason ReasonFromName(const std::string& name)
 {
   for (EndReason r : {EndReason::Closed, EndReason::FullCard, EndReason::Idle, EndReason::LineLost, EndReason::Quit,
@@ -614,7 +617,7 @@ std::vector<ArchivedDownload> Archive::List()
       d.Started = {s.Text(3), s.Int(4)};
       d.Ended = s.Text(6);
       if (s.IsNull(7)) {
-        d.End = IsLive(s.Text(8)) ? EndReason::Running : EndReason::Interrupted;
+        d.End = IsLive(s.Text(8)) ? EndReason::Running : EndOfGone(s.Text(8));
         if (d.End == EndReason::Interrupted)
           d.Ended = s.Text(5);
       } else {
@@ -868,15 +871,37 @@ void Archive::MarkInterrupted()
         gone.emplace_back(open.Int(0), open.Text(1));
     open.Reset();
     for (const auto& [id, owner] : gone) {
-      SqliteStatement(m_db->Handle(), "UPDATE downloads SET end_reason = 'interrupted', ended = updated,"
+      SqliteStatement(m_db->Handle(), "UPDATE downloads SET end_reason = ?, ended = updated,"
                                       " owner = NULL WHERE id = ? AND end_reason IS NULL")
-        .Bind(1, id)
+        .Bind(1, EndReasonName(EndOfGone(owner)))
+        .Bind(2, id)
         .Run();
       RemoveLockFile(m_path, owner);
     }
   } catch (const SqliteError& e) {
     Throw(e);
   }
+}
+
+EndReason Archive::EndOfGone(const std::string& owner) const
+{
+  if (!IsOwnerName(owner))
+    return EndReason::Interrupted;
+  const int fd = ::open(LockPath(m_path, owner).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY);
+  if (fd < 0)
+    return EndReason::Interrupted;
+  struct stat st {};
+  char text[kLeftEndRoom + 1] = {};
+  const ssize_t n = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? ::read(fd, text, kLeftEndRoom) : -1;
+  ::close(fd);
+  std::string name(text, n > 0 ? static_cast<std::size_t>(n) : 0);
+  while (!name.empty() && (name.back() == ' ' || name.back() == '\n'))
+    name.pop_back();
+  // Only an end a program can leave; anything else was no program's.
+  const EndReason reason = ReasonFromName(name);
+  return EndReasonName(reason) == name && reason != EndReason::Running && reason != EndReason::Erase
+           ? reason
+           : EndReason::Interrupted;
 }
 
 void Archive::Backup(const std::string& to)
@@ -901,7 +926,10 @@ LiveLock::LiveLock(const std::string& archivePath)
   m_fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (m_fd < 0)
     throw ArchiveError("cannot create the lock '" + temporary + "': " + std::strerror(errno));
-  if (::flock(m_fd, LOCK_EX | LOCK_NB) != 0 || ::rename(temporary.c_str(), m_path.c_str()) != 0) {
+  // The room an end left behind needs, taken now (see Leave).
+  const std::string room(kLeftEndRoom, ' ');
+  if (::write(m_fd, room.data(), room.size()) != static_cast<ssize_t>(room.size()) ||
+      ::flock(m_fd, LOCK_EX | LOCK_NB) != 0 || ::rename(temporary.c_str(), m_path.c_str()) != 0) {
     const int e = errno;
     ::close(m_fd);
     ::unlink(temporary.c_str());
@@ -909,8 +937,19 @@ LiveLock::LiveLock(const std::string& archivePath)
   }
 }
 
+void LiveLock::Leave(EndReason reason)
+{
+  std::string text(EndReasonName(reason));
+  text.resize(kLeftEndRoom, ' ');
+  m_left = ::pwrite(m_fd, text.data(), text.size(), 0) == static_cast<ssize_t>(text.size()) && ::fsync(m_fd) == 0;
+}
+
 LiveLock::~LiveLock()
 {
+  if (m_left) {
+    ::close(m_fd);
+    return;
+  }
   // Only while the name is still this lock's file: a user may have cleaned
   // the folder meanwhile and left something else there.
   struct stat mine {};

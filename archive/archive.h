@@ -252,6 +252,8 @@ public:
 private:
   Archive(std::string path, std::unique_ptr<SqliteDb> db, FileIdentity file, bool mayMoveAside);
   bool IsLive(const std::string& owner) const;
+  // How a download whose program is gone ended, by what its lock file kept.
+  EndReason EndOfGone(const std::string& owner) const;
   void Vacuum();
   void RemoveOrphans();
   [[noreturn]] void Throw(const SqliteError& e) const;
@@ -279,12 +281,18 @@ public:
   LiveLock(const LiveLock&) = delete;
   LiveLock& operator=(const LiveLock&) = delete;
   const std::string& Name() const { return m_name; }
-  const std::string& FilePath() const { return m_path; }
+
+  // The download ends as `reason`, which the archive could not be told: the
+  // lock file keeps it when let go, and the entry reads so (a later program
+  // writes it in). Its room was taken when the lock was made, so that a full
+  // disk does not refuse it.
+  void Leave(EndReason reason);
 
 private:
   std::string m_path;
   std::string m_name;
   int m_fd = -1;
+  bool m_left = false;
 };
 
 } // namespace dz

@@ -152,17 +152,27 @@ void ArchiveRecorder::Run()
       continue;
     }
     // Given up: the entry, if there is one, says it holds less than came.
-    if (e.Store && e.Id != 0 && !m_start.Erase) {
+    const bool missing = e.Id == 0 || e.Written < e.Kept.size();
+    if (e.Id != 0 && !m_start.Erase) {
+      DownloadEnd last = end;
+      last.Reason = e.Written < e.Kept.size() ? EndReason::Incomplete
+                    : m_bound.Exceeded()      ? EndReason::NotACard
+                                              : end.Reason;
+      bool ended = false;
       try {
-        DownloadEnd incomplete = end;
-        incomplete.Reason = EndReason::Incomplete;
-        e.Store->End(e.Id, incomplete, StampNow());
+        if (e.Store) {
+          e.Store->End(e.Id, last, StampNow());
+          ended = true;
+        }
       } catch (const std::exception&) {
-        // Then it reads as interrupted once this program is gone: as
-        // truthful, if less precise.
       }
+      // The archive cannot take even that: the lock file keeps it, and the
+      // entry reads so, until a later program writes it in.
+      if (!ended && e.Lock)
+        e.Lock->Leave(last.Reason);
     }
-    Tell({ArchiveNotice::NotArchived, m_path, {}, e.LastError});
+    if (missing)
+      Tell({ArchiveNotice::NotArchived, m_path, {}, e.LastError});
     return;
   }
 }
@@ -232,8 +242,10 @@ bool ArchiveRecorder::Step(Entry& e, bool finishing, const DownloadEnd& end)
       }
       if (!e.LastBusy) {
         Tell({ArchiveNotice::CannotWrite, m_path, {}, x.what()});
-        // Opened again at the next batch: it may be writable by then.
-        e.Store.reset();
+        // A file that could only be read is opened again at the next batch:
+        // it may be writable by then.
+        if (e.Store && e.Store->ReadOnly())
+          e.Store.reset();
       }
       return false;
     } catch (const std::exception& x) {
