@@ -5,6 +5,9 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QList>
 #include <QProcess>
 #include <QStringList>
@@ -57,6 +60,13 @@ inline Result RunCli(const QStringList& args, const RunIn& in = {})
   QProcess p;
   StartCli(p, args, in);
   return Finish(p);
+}
+
+// The archive's newest entry, as 'archive list --json' gives it.
+inline QJsonObject NewestArchived()
+{
+  const QJsonArray list = QJsonDocument::fromJson(RunCli({"archive", "list", "--json"}).out).array();
+  return list.isEmpty() ? QJsonObject() : list[0].toObject();
 }
 
 inline QByteArray ReadFile(const QString& path)

@@ -164,6 +164,12 @@ void TestCliArchive::killedHalfwayReadsInterrupted()
   const Result r = RunCli({"archive", "export", QString::number(id), "--raw", Path("half.raw")});
   QVERIFY2(r.status == 0, r.err.constData());
   QCOMPARE(ReadFile(Path("half.raw")), half);
+  // And converts as the download would have: its whole samples, the line it
+  // was cut in left out, status 3.
+  const Result c = RunCli({"archive", "export", QString::number(id), "-o", Path("half.txt")});
+  QVERIFY2(c.status == 3 && c.err.contains("ended short (the program writing it stopped)"), c.err.constData());
+  const QByteArray whole = RunCli({"convert", "--model", "8", StreamFile("whole8.stream", card)}).out;
+  QCOMPARE(CrLfLines(ReadFile(Path("half.txt"))), CrLfLines(whole).mid(0, LineBreaks(half) / 4));
 }
 
 // A file in the archive's place that is no archive: kept under a new name,
