@@ -63,19 +63,13 @@ struct Unreadable {
   std::string Detail;
 };
 
-std::string Folder(const std::string& path)
-{
-  const auto slash = path.rfind('/');
-  return slash == std::string::npos ? std::string(".") : (slash == 0 ? std::string("/") : path.substr(0, slash));
-}
-
 // mkdir -p with 0700 folders, as the data home expects.
 void MakeFolders(const std::string& dir)
 {
   struct stat st {};
   if (dir.empty() || ::stat(dir.c_str(), &st) == 0)
     return;
-  MakeFolders(Folder(dir));
+  MakeFolders(FolderOf(dir));
   if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST)
     throw ArchiveError("cannot create the folder '" + dir + "': " + std::strerror(errno));
 }
@@ -455,7 +449,7 @@ void Archive::Throw(const SqliteError& e) const
 std::unique_ptr<Archive> Archive::OpenForWriting(const std::string& path, std::vector<ArchiveNotice>& notices,
                                                  GiveUp giveUp)
 {
-  MakeFolders(Folder(path));
+  MakeFolders(FolderOf(path));
   for (int attempt = 0;; ++attempt) {
     struct stat before {};
     const bool existed = ::stat(path.c_str(), &before) == 0;

@@ -20,14 +20,6 @@ namespace dz {
 
 namespace {
 
-std::string Folder(const std::string& path)
-{
-  const std::size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos)
-    return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 struct Seen {
   bool Exists = false;
   struct stat St {};
@@ -136,6 +128,14 @@ std::string StartTime(const std::string& pid)
 
 } // namespace
 
+std::string FolderOf(const std::string& path)
+{
+  const std::size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos)
+    return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
 std::optional<std::string> FollowLinks(std::string path)
 {
   for (int hops = 0; hops < 40; ++hops) {
@@ -147,7 +147,7 @@ std::optional<std::string> FollowLinks(std::string path)
     if (n < 0)
       return path;
     target.resize(static_cast<std::size_t>(n));
-    path = target.starts_with('/') ? target : Folder(path) + "/" + target;
+    path = target.starts_with('/') ? target : FolderOf(path) + "/" + target;
   }
   errno = ELOOP;
   return std::nullopt;

@@ -15,6 +15,9 @@ namespace dz {
 // What SQLite keeps beside the archive while it is used.
 inline constexpr const char* kCompanionSuffixes[] = {"-wal", "-shm", "-journal"};
 
+// The folder a path names a file in: "." for a bare name.
+std::string FolderOf(const std::string& path);
+
 // Where writing `path` lands: symbolic links followed by hand (a link to a
 // missing file creates that file). Nothing when the links loop.
 std::optional<std::string> FollowLinks(std::string path);

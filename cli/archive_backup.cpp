@@ -85,18 +85,12 @@ int RunArchiveBackup(const std::vector<std::string_view>& argv)
   if (temporary.Path().empty())
     return Fail("cannot create a temporary file: " + temporary.Error());
   bool none = false;
-  std::vector<ArchiveNotice> notices;
-  try {
-    UseArchive(path, notices, [&](Archive* archive) {
-      none = archive == nullptr;
-      if (archive)
-        archive->Backup(temporary.Path());
-    });
-  } catch (const ArchiveError& e) {
-    TellArchiveNotices("backup", notices);
-    return Fail(e.what());
-  }
-  TellArchiveNotices("backup", notices);
+  if (auto error = UseUsersArchive("backup", [&](Archive* archive) {
+        none = archive == nullptr;
+        if (archive)
+          archive->Backup(temporary.Path());
+      }))
+    return Fail(*error);
   if (none)
     return Fail("there is no archive to back up at " + path);
 

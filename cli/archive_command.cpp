@@ -137,16 +137,10 @@ int List(const std::vector<std::string_view>& argv)
   if (!args.Positional.empty())
     return Usage(" list", "unexpected argument '" + args.Positional[0] + "'");
   std::vector<ArchivedDownload> list;
-  std::vector<ArchiveNotice> notices;
-  try {
-    UseArchive(Archive::DefaultPath(), notices, [&list](Archive* archive) {
+  if (auto error = UseUsersArchive("list", [&list](Archive* archive) {
       list = archive ? archive->List() : std::vector<ArchivedDownload>();
-    });
-  } catch (const ArchiveError& e) {
-    TellArchiveNotices("list", notices);
-    return Fail(" list", e.what());
-  }
-  TellArchiveNotices("list", notices);
+    }))
+    return Fail(" list", *error);
   if (args.Has("--json")) {
     QJsonArray array;
     for (const ArchivedDownload& d : list)
@@ -197,16 +191,10 @@ int Export(const std::vector<std::string_view>& argv)
   // The entry and its bytes as they stand together; no more bytes than
   // 'convert' reads from a file.
   std::optional<Archive::Loaded> loaded;
-  std::vector<ArchiveNotice> notices;
-  try {
-    UseArchive(Archive::DefaultPath(), notices, [&](Archive* archive) {
+  if (auto error = UseUsersArchive("export", [&](Archive* archive) {
       loaded = archive ? archive->Load(id, kMaxStreamBytes) : std::nullopt;
-    });
-  } catch (const ArchiveError& e) {
-    TellArchiveNotices("export", notices);
-    return Fail(command, e.what());
-  }
-  TellArchiveNotices("export", notices);
+    }))
+    return Fail(command, *error);
   if (!loaded)
     return NoEntry(command, id);
   const ArchivedDownload& d = loaded->Entry;
@@ -299,14 +287,8 @@ int Delete(const std::vector<std::string_view>& argv)
   if (auto status = EntryId(command, args, id))
     return *status;
   bool deleted = false;
-  std::vector<ArchiveNotice> notices;
-  try {
-    UseArchive(Archive::DefaultPath(), notices, [&](Archive* archive) { deleted = archive && archive->Delete(id); });
-  } catch (const ArchiveError& e) {
-    TellArchiveNotices("delete", notices);
-    return Fail(command, e.what());
-  }
-  TellArchiveNotices("delete", notices);
+  if (auto error = UseUsersArchive("delete", [&](Archive* archive) { deleted = archive && archive->Delete(id); }))
+    return Fail(command, *error);
   if (!deleted)
     return NoEntry(command, id);
   std::printf("deleted entry %lld\n", static_cast<long long>(id));
@@ -332,16 +314,10 @@ int Prune(const std::vector<std::string_view>& argv)
                             "+02:00)");
   int deleted = 0;
   int running = 0;
-  std::vector<ArchiveNotice> notices;
-  try {
-    UseArchive(Archive::DefaultPath(), notices, [&](Archive* archive) {
+  if (auto error = UseUsersArchive("prune", [&](Archive* archive) {
       deleted = archive ? archive->Prune(*when, running) : 0;
-    });
-  } catch (const ArchiveError& e) {
-    TellArchiveNotices("prune", notices);
-    return Fail(command, e.what());
-  }
-  TellArchiveNotices("prune", notices);
+    }))
+    return Fail(command, *error);
   std::printf("deleted %d entr%s started before %s\n", deleted, deleted == 1 ? "y" : "ies", StampAt(*when).Iso.c_str());
   if (running > 0)
     std::printf("kept %d download%s still running\n", running, running == 1 ? "" : "s");

@@ -190,8 +190,15 @@ std::optional<std::int64_t> ParseMoment(std::string_view text)
   return at.toMSecsSinceEpoch();
 }
 
-void TellArchiveNotices(std::string_view command, const std::vector<ArchiveNotice>& notices)
+std::optional<std::string> UseUsersArchive(std::string_view command, const std::function<void(Archive*)>& use)
 {
+  std::vector<ArchiveNotice> notices;
+  std::optional<std::string> error;
+  try {
+    UseArchive(Archive::DefaultPath(), notices, use);
+  } catch (const ArchiveError& e) {
+    error = e.what();
+  }
   for (const ArchiveNotice& n : notices)
     if (n.What == ArchiveNotice::MovedAside)
       std::fprintf(stderr,
@@ -199,6 +206,7 @@ void TellArchiveNotices(std::string_view command, const std::vector<ArchiveNotic
                    "and the next download begins a new one\n",
                    static_cast<int>(command.size()), command.data(), n.Path.c_str(), n.Detail.c_str(),
                    n.MovedTo.c_str());
+  return error;
 }
 
 std::string ShortEndText(const ArchivedDownload& d)

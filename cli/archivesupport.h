@@ -7,6 +7,7 @@
 #include "archive.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,9 +31,10 @@ std::string JsonForTerminal(std::string_view json);
 // never showed included.
 std::optional<std::int64_t> ParseMoment(std::string_view text);
 
-// Says on standard error what the archive did by itself (a damaged file set
-// aside).
-void TellArchiveNotices(std::string_view command, const std::vector<ArchiveNotice>& notices);
+// Runs `use` on the user's archive (see UseArchive), and says on standard
+// error what the archive did by itself (a damaged file set aside). The
+// archive's error, if it failed.
+std::optional<std::string> UseUsersArchive(std::string_view command, const std::function<void(Archive*)>& use);
 
 // Why an archived download ended before its card was full, in a few words.
 std::string ShortEndText(const ArchivedDownload& d);

@@ -16,14 +16,6 @@ namespace dz::cli {
 
 namespace {
 
-std::string Folder(const std::string& path)
-{
-  const std::size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos)
-    return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 std::string BaseName(const std::string& path)
 {
   const std::size_t slash = path.find_last_of('/');
@@ -227,7 +219,7 @@ std::optional<std::string> OutputSet::Commit()
       return "cannot write '" + f.Path + "': " + ErrnoText();
     }
 
-    std::string temp = Folder(step.Target) + "/" + BaseName(step.Target) + ".tmp-XXXXXX";
+    std::string temp = FolderOf(step.Target) + "/" + BaseName(step.Target) + ".tmp-XXXXXX";
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) {
       dropTemps();

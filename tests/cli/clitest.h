@@ -55,6 +55,18 @@ inline Result Finish(QProcess& p)
   return r;
 }
 
+// Starts 'download' of `model` on the device side of a pseudo-terminal, the
+// test playing the logger; returns the trigger it sent (empty when none came).
+template <class Pty>
+QByteArray StartDownloadOn(QProcess& cli, Pty& pty, const QString& model)
+{
+  StartCli(cli, {"download", "--port", QString::fromStdString(pty.Path()), "--model", model, "--wait", "60", "--idle",
+                 "60", "-q"});
+  QByteArray trigger;
+  (void)QTest::qWaitFor([&] { return !(trigger += pty.Received()).isEmpty(); }, 20000);
+  return trigger;
+}
+
 inline Result RunCli(const QStringList& args, const RunIn& in = {})
 {
   QProcess p;

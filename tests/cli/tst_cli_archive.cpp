@@ -137,11 +137,7 @@ void TestCliArchive::killedHalfwayReadsInterrupted()
   serialtest::PtyPair pty;
   QVERIFY(pty.Ok());
   QProcess cli;
-  StartCli(cli, {"download", "--port", QString::fromStdString(pty.Path()), "--model", "8", "--wait", "60", "--idle",
-                 "60", "-q"});
-  QByteArray trigger;
-  QTRY_VERIFY_WITH_TIMEOUT((trigger += pty.Received()).size() >= 1, 20000);
-  QCOMPARE(trigger, QByteArray("1"));
+  QCOMPARE(StartDownloadOn(cli, pty, "8"), QByteArray("1"));
 
   const std::string card = vexa::GenerateCard(8, 4, vexa::Eol::CrLf);
   const QByteArray half = Bytes(card.substr(0, card.size() / 2 + 3)); // ends inside a line

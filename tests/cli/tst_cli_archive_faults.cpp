@@ -510,10 +510,7 @@ private slots:
     serialtest::PtyPair pty;
     QVERIFY(pty.Ok());
     QProcess cli;
-    StartCli(cli, {"download", "--port", QString::fromStdString(pty.Path()), "--model", "8", "--wait", "60", "--idle",
-                   "60", "-q"});
-    QByteArray trigger;
-    QTRY_VERIFY_WITH_TIMEOUT((trigger += pty.Received()).size() >= 1, 20000);
+    QVERIFY(!StartDownloadOn(cli, pty, "8").isEmpty());
     const std::string card = vexa::GenerateCard(8, 4, vexa::Eol::CrLf);
     QVERIFY(pty.Send(Bytes(card.substr(0, 600))));
     QTRY_VERIFY_WITH_TIMEOUT(!ListJson().isEmpty() && ListJson()[0].toObject()["bytes"].toInteger() == 600, 20000);
@@ -608,9 +605,7 @@ private slots:
     serialtest::PtyPair pty;
     QVERIFY(pty.Ok());
     QProcess cli;
-    StartCli(cli, {"download", "--port", QString::fromStdString(pty.Path()), "--model", "8", "--wait", "60", "-q"});
-    QByteArray trigger;
-    QTRY_VERIFY_WITH_TIMEOUT((trigger += pty.Received()).size() >= 1, 20000);
+    QVERIFY(!StartDownloadOn(cli, pty, "8").isEmpty());
     QVERIFY(pty.Send("1\r\n2\r\n3\r\n"));
     QTRY_VERIFY_WITH_TIMEOUT(!ListJson().isEmpty() && ListJson()[0].toObject()["bytes"].toInteger() == 9, 20000);
     ::kill(pid_t(cli.processId()), SIGKILL);
