@@ -43,8 +43,13 @@ ArchiveRecorder::ArchiveRecorder(std::string archivePath, DownloadStart start, N
 
 ArchiveRecorder::~ArchiveRecorder()
 {
-  Finish({EndReason::Quit, m_start.Model, std::nullopt, std::nullopt});
+  Quit();
   Wait();
+}
+
+void ArchiveRecorder::Quit()
+{
+  Finish({EndReason::Quit, m_start.Model, std::nullopt, std::nullopt});
 }
 
 void ArchiveRecorder::Append(std::string_view bytes)

@@ -54,6 +54,8 @@ public:
   void NoteLineLost();
   // Returns at once; the writer thread commits what is left and ends the entry.
   void Finish(DownloadEnd end);
+  // Finish as "quit", unless it was finished already.
+  void Quit();
   // Until everything is written, or given up.
   void Wait();
 

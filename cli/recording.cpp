@@ -42,6 +42,8 @@ constexpr std::chrono::milliseconds kQuietWait{700};
 
 void Await(std::string_view command, ArchiveRecorder& recorder, bool quiet)
 {
+  // A command that stopped before the download could end it ends it now.
+  recorder.Quit();
   const auto until = std::chrono::steady_clock::now() + kQuietWait;
   while (!recorder.Done() && std::chrono::steady_clock::now() < until)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
