@@ -1,6 +1,7 @@
 #include "archivewindow.h"
 
 #include "access.h"
+#include "archivetasks.h"
 #include "csv.h"
 #include "datafileexport.h"
 #include "models.h"
@@ -43,6 +44,10 @@ QString EndText(EndReason reason)
   case EndReason::Quit: return QStringLiteral("programa cerrado");
   case EndReason::Interrupted: return QStringLiteral("interrumpida");
   case EndReason::Erase: return QStringLiteral("borrado de tarjeta");
+  case EndReason::Incomplete: return QStringLiteral("incompleta: faltan datos");
+  case EndReason::NotACard: return QStringLiteral("no es una tarjeta");
+  case EndReason::OutputFailed: return QStringLiteral("falló su archivo crudo");
+  case EndReason::Erased: return QStringLiteral("borrada");
   }
   return {};
 }
@@ -52,6 +57,22 @@ QString LocalText(const std::string& iso)
 {
   const QDateTime t = QDateTime::fromString(Q(iso), Qt::ISODate);
   return t.isValid() ? t.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")) : Q(iso);
+}
+
+// What the window reads of one download at most: far more than any card,
+// little enough that no damaged or tampered row can exhaust memory.
+constexpr std::int64_t kMostBytesRead = 64 << 20;
+
+// What the archive did by itself, for the status line.
+QString NoticesText(const std::vector<ArchiveNotice>& notices)
+{
+  QString text;
+  for (const ArchiveNotice& n : notices)
+    if (n.What == ArchiveNotice::MovedAside)
+      text += QStringLiteral(" El archivo de descargas estaba dañado o no era un archivo de descargas (%1): se guardó "
+                             "aparte como %2; la próxima descarga empieza uno nuevo.")
+                .arg(Q(n.Detail), Q(n.MovedTo));
+  return text;
 }
 
 } // namespace
@@ -128,6 +149,8 @@ private:
 
 ArchiveWindow::ArchiveWindow(ArchiveHost& host) : QDialog(host.HostWindow(), Qt::Window), m_host(host)
 {
+  m_tasks = new ArchiveTasks(this);
+  m_tasks->OnAnswer = [this] { SelectionChanged(); };
   setObjectName(QStringLiteral("DescargasAnteriores"));
   setWindowTitle(QStringLiteral("Descargas anteriores"));
   setAutoFillBackground(true);
@@ -243,26 +266,49 @@ void ArchiveWindow::showEvent(QShowEvent* e)
   Refresh();
 }
 
-void ArchiveWindow::Refresh()
+void ArchiveWindow::Refresh(int row)
 {
   const std::string path = Archive::DefaultPath();
-  std::vector<ArchivedDownload> entries;
-  QString status;
-  try {
-    if (const auto archive = Archive::OpenExisting(path))
-      entries = archive->List();
-    status = QStringLiteral("%1 en %2").arg(entries.size() == 1 ? QStringLiteral("1 entrada")
-                                                                 : QStringLiteral("%1 entradas").arg(entries.size()),
-                                            Q(path));
-  } catch (const ArchiveError& e) {
-    status = QStringLiteral("No se puede leer el archivo de descargas: %1").arg(Q(e.what()));
-  }
-  m_entries->Set(std::move(entries));
-  m_status->setText(status);
-  if (m_entries->rowCount() > 0)
-    m_list->selectRow(0);
+  struct Listed {
+    std::vector<ArchivedDownload> Entries;
+    std::vector<ArchiveNotice> Notices;
+    std::string Error;
+  };
+  m_previewKey.reset(); // drawn again from what the archive holds now
+  if (!m_tasks->Acting())
+    m_status->setText(QStringLiteral("Leyendo el archivo de descargas…"));
+  m_tasks->Run<Listed>(
+    [path](const Archive::GiveUp& giveUp) {
+      Listed listed;
+      try {
+        UseArchive(path, listed.Notices, [&listed](Archive* archive) {
+          listed.Entries = archive ? archive->List() : std::vector<ArchivedDownload>();
+        }, giveUp);
+      } catch (const ArchiveError& e) {
+        listed.Error = e.what();
+      }
+      return listed;
+    },
+    [this, path, row](Listed listed) {
+      const std::size_t count = listed.Entries.size();
+      m_entries->Set(std::move(listed.Entries));
+      QString status = listed.Error.empty()
+                         ? QStringLiteral("%1 en %2").arg(count == 1 ? QStringLiteral("1 entrada")
+                                                                      : QStringLiteral("%1 entradas").arg(count),
+                                                           Q(path))
+                         : QStringLiteral("No se puede leer el archivo de descargas: %1").arg(Q(listed.Error));
+      m_status->setText(status + NoticesText(listed.Notices));
+      if (m_entries->rowCount() > 0)
+        m_list->selectRow(std::clamp(row, 0, m_entries->rowCount() - 1));
+      SelectionChanged();
+      m_list->setFocus();
+    });
   SelectionChanged();
-  m_list->setFocus();
+}
+
+bool ArchiveWindow::Busy() const
+{
+  return m_tasks->Busy();
 }
 
 const ArchivedDownload* ArchiveWindow::Selected() const
@@ -273,11 +319,14 @@ const ArchivedDownload* ArchiveWindow::Selected() const
 void ArchiveWindow::SelectionChanged()
 {
   const ArchivedDownload* d = Selected();
-  const bool data = d && !d->Erase;
+  const bool idle = !m_tasks->Acting();
+  // An entry with no bytes holds nothing to open or export.
+  const bool data = idle && d && !d->Erase && d->Bytes > 0;
   for (QPushButton* b : {m_open, m_csv, m_raw})
     b->setEnabled(data);
-  m_delete->setEnabled(d != nullptr);
-  if (!data) {
+  m_delete->setEnabled(idle && d != nullptr);
+  if (!d || d->Erase || d->Bytes == 0) {
+    m_previewKey.reset();
     m_preview->ShowNothing();
     return;
   }
@@ -287,14 +336,43 @@ void ArchiveWindow::SelectionChanged()
                                           "Vexa-Logger para verla."));
     return;
   }
-  m_preview->ShowDownload(*d, model, ConvertEntry(*d, model));
+  ShowPreview(*d, model);
 }
 
-Converted ArchiveWindow::ConvertEntry(const ArchivedDownload& d, int model) const
+void ArchiveWindow::ShowPreview(const ArchivedDownload& listed, int model)
 {
-  return ConvertStream(model, d.Constant ? *d.Constant : m_host.TypedConstant(),
-                       d.Offset ? *d.Offset : m_host.TypedOffset(), RawOf(d),
-                       EndedCut(d) ? LastLine::LeaveOutCut : LastLine::AsItStands);
+  // Drawn once per download and model: the selection is looked at again at
+  // every answer of the archive.
+  const std::pair<std::int64_t, int> key{listed.Id, model};
+  if (m_previewKey == key)
+    return;
+  m_previewKey = key;
+  const std::string path = Archive::DefaultPath();
+  const std::string constant = listed.Constant ? *listed.Constant : m_host.TypedConstant();
+  const std::string offset = listed.Offset ? *listed.Offset : m_host.TypedOffset();
+  const std::int64_t id = listed.Id;
+  m_tasks->Run<std::optional<Archive::Loaded>>(
+    [path, id](const Archive::GiveUp& giveUp) {
+      std::optional<Archive::Loaded> loaded;
+      std::vector<ArchiveNotice> notices;
+      UseArchive(path, notices, [&](Archive* archive) {
+        loaded = archive ? archive->Load(id, kMostBytesRead) : std::nullopt;
+      }, giveUp);
+      return loaded;
+    },
+    [this, key, model, constant, offset](std::optional<Archive::Loaded> loaded) {
+      if (m_previewKey != key)
+        return; // another download or model was chosen meanwhile
+      if (!loaded || loaded->TooLarge) {
+        m_preview->ShowNothing(QStringLiteral("Esta descarga no se puede leer del archivo de descargas."));
+        return;
+      }
+      const DownloadConversion dc =
+        ConvertDownload(model, constant, offset, loaded->Raw,
+                        EndedCut(loaded->Entry) ? LastLine::LeaveOutCut : LastLine::AsItStands);
+      m_preview->ShowDownload(loaded->Entry, model, dc.Result);
+    },
+    false);
 }
 
 int ArchiveWindow::ChosenModel(const ArchivedDownload& d) const
@@ -305,31 +383,77 @@ int ArchiveWindow::ChosenModel(const ArchivedDownload& d) const
   return model;
 }
 
-std::string ArchiveWindow::RawOf(const ArchivedDownload& d) const
+void ArchiveWindow::Stale(const ArchivedDownload& listed, bool gone)
 {
-  const auto archive = Archive::OpenExisting(Archive::DefaultPath());
-  if (!archive)
-    throw std::runtime_error("El archivo de descargas ya no existe");
-  return archive->Raw(d.Id);
+  const int row = m_list->currentIndex().row();
+  Refresh(row);
+  throw std::runtime_error(
+    gone ? QStringLiteral("La descarga del %1 ya no está en el archivo de descargas: otro programa la eliminó. La lista "
+                          "se actualizó")
+             .arg(LocalText(listed.Started.Iso))
+             .toStdString()
+         : QStringLiteral("La descarga del %1 cambió en el archivo de descargas desde que se mostró la lista. La lista "
+                          "se actualizó: vuelva a elegirla")
+             .arg(LocalText(listed.Started.Iso))
+             .toStdString());
+}
+
+void ArchiveWindow::Load(const ArchivedDownload& listed, std::function<void(Archive::Loaded)> use)
+{
+  const std::string path = Archive::DefaultPath();
+  const std::int64_t id = listed.Id;
+  m_tasks->Run<std::optional<Archive::Loaded>>(
+    [path, id](const Archive::GiveUp& giveUp) {
+      std::optional<Archive::Loaded> loaded;
+      std::vector<ArchiveNotice> notices;
+      UseArchive(path, notices, [&](Archive* archive) {
+        loaded = archive ? archive->Load(id, kMostBytesRead) : std::nullopt;
+      }, giveUp);
+      return loaded;
+    },
+    [this, listed, use = std::move(use)](std::optional<Archive::Loaded> loaded) {
+      if (!loaded || !SameEntry(listed, loaded->Entry))
+        Stale(listed, !loaded);
+      if (loaded->TooLarge)
+        throw std::runtime_error(QStringLiteral("La descarga del %1 guarda %2 bytes, más de los que caben en ninguna "
+                                                "tarjeta: el archivo de descargas está dañado")
+                                   .arg(LocalText(listed.Started.Iso))
+                                   .arg(loaded->StoredBytes)
+                                   .toStdString());
+      if (loaded->Raw.empty())
+        throw std::runtime_error(QStringLiteral("La descarga del %1 no tiene datos en el archivo de descargas")
+                                   .arg(LocalText(listed.Started.Iso))
+                                   .toStdString());
+      use(std::move(*loaded));
+    });
+  SelectionChanged();
 }
 
 void ArchiveWindow::OpenClick()
 {
   const ArchivedDownload* d = Selected();
-  if (!d || d->Erase)
+  if (!d || d->Erase || d->Bytes == 0 || m_tasks->Acting())
     return;
   if (m_host.DownloadOpen())
     throw std::runtime_error("Cierre la descarga en curso antes de abrir una anterior");
-  ReopenedDownload reopened{RawOf(*d), ChosenModel(*d), d->Constant, d->Offset};
-  hide();
-  // After the main window's activation, which would blank what opening shows.
-  WhenActive(m_host.HostWindow(), [this, reopened] { m_host.Reopen(reopened); });
+  const int model = ChosenModel(*d);
+  Load(*d, [this, model](Archive::Loaded loaded) {
+    // A download may have been opened meanwhile.
+    if (m_host.DownloadOpen())
+      throw std::runtime_error("Cierre la descarga en curso antes de abrir una anterior");
+    const ArchivedDownload& e = loaded.Entry;
+    const ReopenedDownload reopened{std::move(loaded.Raw), model, e.Constant, e.Offset};
+    // The main window first: hiding this one before would hand the focus to
+    // whichever window the system picks.
+    m_host.Reopen(reopened);
+    hide();
+  });
 }
 
 void ArchiveWindow::ExportCsvClick()
 {
   const ArchivedDownload* d = Selected();
-  if (!d || d->Erase)
+  if (!d || d->Erase || d->Bytes == 0 || m_tasks->Acting())
     return;
   const int model = ChosenModel(*d);
   // The timing shown dates the CSV, and only the recorded samples go in.
@@ -342,41 +466,66 @@ void ArchiveWindow::ExportCsvClick()
   if (path.isEmpty())
     return;
   RememberSaveFolder(path);
+  d = Selected(); // the list may have been drawn again meanwhile
+  if (!d)
+    return;
 
   // The CSV of 'dedizivi-cli archive export --csv', from the same code.
   csv.Decimal = static_cast<DecimalStyle>(m_decimal->currentData().toInt());
-  const Converted c = ConvertEntry(*d, model);
-  if (c.Error)
-    throw std::runtime_error(c.Error->what());
-  const int rows = csv.Times ? RecordedSamples(*FindModel(model), c.Rows, *csv.Times, d->Started.Ms) : c.Rows;
-  WriteFileAtomically(path, CsvContents(*FindModel(model), c.Grid, rows, csv));
-  QString said = QStringLiteral("CSV guardado en %1: %2 filas.").arg(path).arg(rows);
-  if (rows < c.Rows)
-    said += QStringLiteral(" %1 filas no registradas quedaron fuera.").arg(c.Rows - rows);
-  else if (!csv.Times)
-    said += QStringLiteral(" Sin fecha: sin columna de hora.");
-  m_status->setText(said);
+  const std::string constant = d->Constant ? *d->Constant : m_host.TypedConstant();
+  const std::string offset = d->Offset ? *d->Offset : m_host.TypedOffset();
+  Load(*d, [this, model, path, csv, constant, offset](Archive::Loaded loaded) {
+    // As the download was received, as 'dedizivi-cli archive export' does:
+    // the samples that arrived whole; dated, only those recorded.
+    const DownloadConversion dc =
+      ConvertDownload(model, constant, offset, loaded.Raw,
+                      EndedCut(loaded.Entry) ? LastLine::LeaveOutCut : LastLine::AsItStands);
+    const Converted& c = dc.Result;
+    if (dc.Failed())
+      throw std::runtime_error(c.Error->what());
+    if (c.Rows == 0)
+      throw std::runtime_error(QStringLiteral("Ninguna muestra de esta descarga llegó entera (%1): no se escribió nada")
+                                 .arg(QString::fromUtf8(c.Error ? c.Error->what() : ""))
+                                 .toStdString());
+    const ModelInfo& info = *FindModel(model);
+    const int rows = csv.Times ? RecordedSamples(info, c.Rows, *csv.Times, loaded.Entry.Started.Ms) : c.Rows;
+    WriteFileAtomically(path, CsvContents(info, c.Grid, rows, csv));
+    QString said = dc.Short() ? QStringLiteral("Se exportaron %1 de %2 muestras a %3: la descarga terminó antes (%4).")
+                                  .arg(c.Rows)
+                                  .arg(dc.Samples)
+                                  .arg(path, QString::fromUtf8(c.Error ? c.Error->what() : ""))
+                              : QStringLiteral("CSV guardado en %1: %2 filas.").arg(path).arg(rows);
+    if (rows < c.Rows)
+      said += QStringLiteral(" %1 filas no registradas quedaron fuera.").arg(c.Rows - rows);
+    else if (!csv.Times)
+      said += QStringLiteral(" Sin fecha: sin columna de hora.");
+    m_status->setText(said);
+  });
 }
 
 void ArchiveWindow::SaveRawClick()
 {
   const ArchivedDownload* d = Selected();
-  if (!d || d->Erase)
+  if (!d || d->Erase || d->Bytes == 0 || m_tasks->Acting())
     return;
   const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Guardar crudo"),
                                                     QDir(SaveFolder()).filePath(QStringLiteral("descarga-%1.txt").arg(d->Id)),
                                                     QStringLiteral("Todos los archivos (*)"), nullptr,
                                                     QFileDialog::DontUseNativeDialog);
-  if (path.isEmpty())
+  d = Selected();
+  if (path.isEmpty() || !d)
     return;
   RememberSaveFolder(path);
-  WriteFileAtomically(path, RawOf(*d));
+  Load(*d, [this, path](Archive::Loaded loaded) {
+    WriteFileAtomically(path, loaded.Raw);
+    m_status->setText(QStringLiteral("Se guardaron %1 bytes en %2").arg(loaded.Raw.size()).arg(path));
+  });
 }
 
 void ArchiveWindow::DeleteClick()
 {
   const ArchivedDownload* d = Selected();
-  if (!d)
+  if (!d || m_tasks->Acting())
     return;
   if (d->End == EndReason::Running)
     throw std::runtime_error("Esta descarga sigue en curso: no se puede eliminar");
@@ -393,16 +542,27 @@ void ArchiveWindow::DeleteClick()
   box.setDefaultButton(no);
   box.setEscapeButton(no);
   box.exec();
-  if (box.clickedButton() != yes)
+  d = Selected();
+  if (box.clickedButton() != yes || !d)
     return;
   const int row = m_list->currentIndex().row();
-  {
-    const auto archive = Archive::OpenExisting(Archive::DefaultPath());
-    if (archive)
-      archive->Delete(d->Id);
-  }
-  Refresh();
-  m_list->selectRow(std::min(row, m_entries->rowCount() - 1));
+  const ArchivedDownload listed = *d;
+  const std::string path = Archive::DefaultPath();
+  m_tasks->Run<Archive::DeleteResult>(
+    [path, listed](const Archive::GiveUp& giveUp) {
+      Archive::DeleteResult result = Archive::DeleteResult::Gone;
+      std::vector<ArchiveNotice> notices;
+      UseArchive(path, notices, [&](Archive* archive) {
+        result = archive ? archive->DeleteAsListed(listed) : Archive::DeleteResult::Gone;
+      }, giveUp);
+      return result;
+    },
+    [this, listed, row](Archive::DeleteResult result) {
+      if (result != Archive::DeleteResult::Deleted)
+        Stale(listed, result == Archive::DeleteResult::Gone);
+      Refresh(row);
+    });
+  SelectionChanged();
 }
 
 } // namespace dz

@@ -4,8 +4,13 @@
 #include <QCommandLineParser>
 #include <QIcon>
 
+#include <csignal>
+
 int main(int argc, char** argv)
 {
+  // A file size limit (ulimit -f) makes a write fail, shown as any other,
+  // rather than end the program with the download it holds.
+  std::signal(SIGXFSZ, SIG_IGN);
   dz::Application app(argc, argv);
   // Only "Salir" and the main window's close box end the program.
   app.setQuitOnLastWindowClosed(false);

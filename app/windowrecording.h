@@ -4,6 +4,8 @@
 // downloads. TForm1's port handlers call it; the bytes only change hands
 // here, the archive is written on the recorder's own thread.
 
+#include "archive.h"
+
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -25,7 +27,7 @@ public:
   void Opened();                          // ComPortOpen
   void Received(std::string_view bytes);  // ComPortRxChar, every read
   void LineLost();                        // the device went away
-  void Closed();                          // ComPortClose, before converting
+  void Closed(EndReason reason = EndReason::Closed); // ComPortClose, before converting
   void EraseSent();                       // "BORRAR": the command went out
 
 private:

@@ -1,10 +1,12 @@
 #include "archive.h"
 
+#include "archivefiles.h"
 #include "models.h"
 #include "sqlite.h"
 
 #include <sqlite3.h>
 
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -13,7 +15,6 @@
 #include <ctime>
 #include <fcntl.h>
 #include <pwd.h>
-#include <random>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <thread>
@@ -65,19 +66,13 @@ struct Unreadable {
   std::string Detail;
 };
 
-std::string Folder(const std::string& path)
-{
-  const auto slash = path.rfind('/');
-  return slash == std::string::npos ? std::string(".") : (slash == 0 ? std::string("/") : path.substr(0, slash));
-}
-
 // mkdir -p with 0700 folders, as the data home expects.
 void MakeFolders(const std::string& dir)
 {
   struct stat st {};
   if (dir.empty() || ::stat(dir.c_str(), &st) == 0)
     return;
-  MakeFolders(Folder(dir));
+  MakeFolders(FolderOf(dir));
   if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST)
     throw ArchiveError("cannot create the folder '" + dir + "': " + std::strerror(errno));
 }
@@ -132,12 +127,19 @@ std::string MoveAside(const std::string& path)
 }
 
 // A file that does not begin as every SQLite database does is refused before
-// SQLite opens it: SQLite would treat a journal beside it as its own.
+// SQLite opens it: SQLite would treat a journal beside it as its own. Opened
+// without waiting, and read only when it is a regular file, so that a FIFO
+// put in its place between the look and the open blocks nothing.
 void CheckHeader(const std::string& path)
 {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0)
     return; // missing, or unreadable: SQLite says which
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    throw ArchiveError("'" + path + "' is not a regular file, not a file of the archive: move it away");
+  }
   static const char kMagic[16] = "SQLite format 3";
   char head[16] = {};
   const ssize_t n = ::read(fd, head, sizeof head);
@@ -149,6 +151,43 @@ void CheckHeader(const std::string& path)
 bool IsUnreadableCode(int code)
 {
   return code == SQLITE_NOTADB || code == SQLITE_CORRUPT;
+}
+
+bool IsBusyCode(int code)
+{
+  return code == SQLITE_BUSY || code == SQLITE_LOCKED;
+}
+
+ArchiveError::Kind KindOf(const SqliteError& e)
+{
+  return IsBusyCode(e.Code()) ? ArchiveError::Busy : ArchiveError::Failed;
+}
+
+FileIdentity IdentityOf(const std::string& path)
+{
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0)
+    return {};
+  return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+// "file:" URI of a path, for opening it as it stands (immutable): every byte
+// that a URI gives a meaning to escaped.
+std::string ImmutableUri(const std::string& path)
+{
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string uri = "file:";
+  for (const char c : path) {
+    const auto u = static_cast<unsigned char>(c);
+    if (std::isalnum(u) || c == '/' || c == '-' || c == '_' || c == '.' || c == '~') {
+      uri += c;
+    } else {
+      uri += '%';
+      uri += kHex[u >> 4];
+      uri += kHex[u & 15];
+    }
+  }
+  return uri + "?immutable=1";
 }
 
 // Reads the first page and the schema version; throws Unreadable for a file
@@ -217,6 +256,38 @@ std::string LockPath(const std::string& archivePath, const std::string& owner)
   return Archive::LockFolder(archivePath) + "/" + owner;
 }
 
+// Removes the lock file of a download whose program is gone: only a name of
+// our own form, only a plain file, so that no row can make us remove
+// anything else.
+void RemoveLockFile(const std::string& archivePath, const std::string& owner)
+{
+  if (!IsOwnerName(owner))
+    return;
+  const std::string path = LockPath(archivePath, owner);
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+    ::unlink(path.c_str());
+}
+
+// Everything an open for writing does once the file is open; SQLite's word
+// that the file is damaged, at any step, makes it Unreadable.
+int PrepareForWriting(SqliteDb& db, const std::string& path)
+{
+  try {
+    const int version = CheckArchive(db, path);
+    PrepareNewFile(db, version);
+    UseWriteAheadLog(db);
+    // Each batch reaches the disk when committed: a power cut loses at most the last one.
+    db.Exec("PRAGMA synchronous = FULL");
+    Upgrade(db, version);
+    return version;
+  } catch (const SqliteError& e) {
+    if (IsUnreadableCode(e.Code()))
+      throw Unreadable{e.what()};
+    throw;
+  }
+}
+
 const std::string* Opt(const std::optional<std::string>& v)
 {
   return v ? &*v : nullptr;
@@ -228,10 +299,14 @@ std::string ModelText(int model)
   return info ? std::string(info->SelectorText) : std::string();
 }
 
+// Room in a lock file for the longest end's name.
+constexpr std::size_t kLeftEndRoom = 24;
+
 EndReason ReasonFromName(const std::string& name)
 {
   for (EndReason r : {EndReason::Closed, EndReason::FullCard, EndReason::Idle, EndReason::LineLost, EndReason::Quit,
-                      EndReason::Interrupted, EndReason::Erase})
+                      EndReason::Interrupted, EndReason::Erase, EndReason::Incomplete, EndReason::NotACard,
+                      EndReason::OutputFailed, EndReason::Erased})
     if (EndReasonName(r) == name)
       return r;
   return EndReason::Interrupted;
@@ -250,6 +325,10 @@ std::string_view EndReasonName(EndReason reason)
   case EndReason::Quit: return "quit";
   case EndReason::Interrupted: return "interrupted";
   case EndReason::Erase: return "erase";
+  case EndReason::Incomplete: return "incomplete";
+  case EndReason::NotACard: return "not-a-card";
+  case EndReason::OutputFailed: return "output-failed";
+  case EndReason::Erased: return "erased";
   }
   return "interrupted";
 }
@@ -260,13 +339,36 @@ bool EndedCut(const ArchivedDownload& d)
   case EndReason::Running:
   case EndReason::LineLost:
   case EndReason::Quit:
-  case EndReason::Interrupted: return true;
+  case EndReason::Interrupted:
+  case EndReason::Incomplete:
+  case EndReason::NotACard:
+  case EndReason::OutputFailed:
+  case EndReason::Erased: return true;
   case EndReason::Closed: return d.From == Source::CommandLine;
   case EndReason::FullCard:
   case EndReason::Idle:
   case EndReason::Erase: return false;
   }
   return false;
+}
+
+bool SameEntry(const ArchivedDownload& listed, const ArchivedDownload& now)
+{
+  if (listed.End != EndReason::Running)
+    return listed == now;
+  // A download being written grows and ends by itself.
+  ArchivedDownload grown = now;
+  grown.Bytes = listed.Bytes;
+  grown.Lines = listed.Lines;
+  grown.End = listed.End;
+  grown.Ended = listed.Ended;
+  if (now.End != EndReason::Running) {
+    grown.Model = listed.Model; // the model it was converted with, set at its end
+    grown.ModelText = listed.ModelText;
+    grown.Constant = listed.Constant;
+    grown.Offset = listed.Offset;
+  }
+  return listed == grown;
 }
 
 std::string_view SourceName(Source source)
@@ -333,27 +435,35 @@ std::string Archive::LockFolder(const std::string& archivePath)
   return archivePath + "-running";
 }
 
-Archive::Archive(std::string path, std::unique_ptr<SqliteDb> db) : m_path(std::move(path)), m_db(std::move(db)) {}
+Archive::Archive(std::string path, std::unique_ptr<SqliteDb> db, FileIdentity file, bool mayMoveAside)
+  : m_path(std::move(path)), m_db(std::move(db)), m_file(file), m_mayMoveAside(mayMoveAside)
+{
+}
 
 Archive::~Archive() = default;
 
-std::unique_ptr<Archive> Archive::OpenForWriting(const std::string& path, std::vector<ArchiveNotice>& notices)
+void Archive::Throw(const SqliteError& e) const
 {
-  MakeFolders(Folder(path));
+  if (IsUnreadableCode(e.Code()) && m_mayMoveAside)
+    throw ArchiveError(m_path + ": " + e.what(), ArchiveError::Damaged, m_file);
+  throw ArchiveError(m_path + ": " + e.what(), KindOf(e));
+}
+
+std::unique_ptr<Archive> Archive::OpenForWriting(const std::string& path, std::vector<ArchiveNotice>& notices,
+                                                 GiveUp giveUp)
+{
+  MakeFolders(FolderOf(path));
   for (int attempt = 0;; ++attempt) {
     struct stat before {};
     const bool existed = ::stat(path.c_str(), &before) == 0;
     try {
+      CheckArchivePlace(path);
       CheckHeader(path);
+      MatchCompanionPermissions(path);
       auto db = std::make_unique<SqliteDb>(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
-      db->SetBusyTimeout(kBusyTimeoutMs);
-      const int version = CheckArchive(*db, path);
-      PrepareNewFile(*db, version);
-      UseWriteAheadLog(*db);
-      // Each batch reaches the disk when committed: a power cut loses at most the last one.
-      db->Exec("PRAGMA synchronous = FULL");
-      Upgrade(*db, version);
-      return std::unique_ptr<Archive>(new Archive(path, std::move(db)));
+      db->SetBusyWait(kBusyTimeoutMs, giveUp);
+      PrepareForWriting(*db, path);
+      return std::unique_ptr<Archive>(new Archive(path, std::move(db), IdentityOf(path), true));
     } catch (const Unreadable& u) {
       // Only the very file found unreadable is moved, and only once: another
       // program may have moved it and begun a new archive meanwhile.
@@ -361,47 +471,118 @@ std::unique_ptr<Archive> Archive::OpenForWriting(const std::string& path, std::v
         throw ArchiveError("the archive '" + path + "' is not readable (" + u.Detail + ")");
       notices.push_back({ArchiveNotice::MovedAside, path, MoveAside(path), u.Detail});
     } catch (const SqliteError& e) {
-      throw ArchiveError(path + ": " + e.what());
+      throw ArchiveError(path + ": " + e.what(), KindOf(e));
     }
   }
 }
 
-std::unique_ptr<Archive> Archive::OpenExisting(const std::string& path)
+std::unique_ptr<Archive> Archive::OpenExisting(const std::string& path, GiveUp giveUp)
 {
-  if (::access(path.c_str(), F_OK) != 0)
-    return nullptr;
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    if (errno == ENOENT)
+      return nullptr;
+    throw ArchiveError("cannot read the archive '" + path + "': " + std::strerror(errno));
+  }
+  CheckArchivePlace(path);
+  const FileIdentity file = IdentityOf(path);
   try {
     CheckHeader(path);
-    std::unique_ptr<SqliteDb> db;
-    try {
-      db = std::make_unique<SqliteDb>(path, SQLITE_OPEN_READWRITE);
-    } catch (const SqliteError&) {
-      db = std::make_unique<SqliteDb>(path, SQLITE_OPEN_READONLY);
-    }
-    db->SetBusyTimeout(kBusyTimeoutMs);
-    const int version = CheckArchive(*db, path);
-    PrepareNewFile(*db, version);
-    // One that cannot be written is read as its version stands.
-    if (sqlite3_db_readonly(db->Handle(), "main") == 0)
-      Upgrade(*db, version);
-    return std::unique_ptr<Archive>(new Archive(path, std::move(db)));
   } catch (const Unreadable& u) {
-    throw ArchiveError("the archive '" + path + "' is not readable (" + u.Detail + ")");
-  } catch (const SqliteError& e) {
-    throw ArchiveError(path + ": " + e.what());
+    throw ArchiveError("the archive '" + path + "' is not readable (" + u.Detail + ")", ArchiveError::Damaged, file);
+  }
+  MatchCompanionPermissions(path);
+  // As it is, so that it reads what the journal holds too: to write where
+  // that may be done, else to read; as it stands only where even reading it
+  // that way cannot be done (no journal can be kept beside it).
+  const struct {
+    int Flags;
+    bool AsItStands;
+  } kWays[] = {{SQLITE_OPEN_READWRITE, false}, {SQLITE_OPEN_READONLY, false}, {SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, true}};
+  for (const auto& way : kWays) {
+    try {
+      auto db = std::make_unique<SqliteDb>(way.AsItStands ? ImmutableUri(path) : path, way.Flags);
+      db->SetBusyWait(kBusyTimeoutMs, giveUp);
+      const int version = CheckArchive(*db, path);
+      if (!db->ReadOnly()) {
+        PrepareNewFile(*db, version);
+        Upgrade(*db, version);
+      }
+      return std::unique_ptr<Archive>(new Archive(path, std::move(db), file, !way.AsItStands));
+    } catch (const Unreadable& u) {
+      if (!way.AsItStands)
+        throw ArchiveError("the archive '" + path + "' is not readable (" + u.Detail + ")", ArchiveError::Damaged,
+                           file);
+      throw ArchiveError("the archive '" + path + "' is not readable (" + u.Detail + ")");
+    } catch (const SqliteError& e) {
+      if (IsBusyCode(e.Code()) || way.AsItStands)
+        throw ArchiveError(path + ": " + e.what(), KindOf(e));
+      if (IsUnreadableCode(e.Code()))
+        throw ArchiveError(path + ": " + e.what(), ArchiveError::Damaged, file);
+      // Read-only somewhere: the next way may do.
+    }
+  }
+  throw ArchiveError("cannot read the archive '" + path + "'");
+}
+
+std::optional<std::string> Archive::SetAside(const std::string& path, const ArchiveError& damage)
+{
+  if (damage.Why() != ArchiveError::Damaged || damage.File() == FileIdentity{} || IdentityOf(path) != damage.File())
+    return std::nullopt;
+  return MoveAside(path);
+}
+
+bool Archive::StillAtPath() const
+{
+  return IdentityOf(m_path) == m_file;
+}
+
+bool Archive::ReadOnly() const
+{
+  return m_db->ReadOnly();
+}
+
+void UseArchive(const std::string& path, std::vector<ArchiveNotice>& notices, const std::function<void(Archive*)>& use,
+                Archive::GiveUp giveUp)
+{
+  for (int attempt = 0;; ++attempt) {
+    try {
+      const std::unique_ptr<Archive> archive = Archive::OpenExisting(path, giveUp);
+      use(archive.get());
+      return;
+    } catch (const ArchiveError& e) {
+      // Closed by now: SQLite must not write into the file once it is moved.
+      if (e.Why() != ArchiveError::Damaged || attempt > 0)
+        throw;
+      if (auto to = Archive::SetAside(path, e))
+        notices.push_back({ArchiveNotice::MovedAside, path, *to, e.what()});
+    }
   }
 }
 
 bool Archive::IsLive(const std::string& owner) const
 {
-  if (owner.empty())
+  // A row names its lock by a name of our own form, or none: whatever else a
+  // damaged or tampered row holds is never opened.
+  if (owner.empty() || !IsOwnerName(owner))
     return false;
-  const int fd = ::open(LockPath(m_path, owner).c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0)
-    return errno != ENOENT; // unknown: better "running" than a live download called interrupted
-  const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  // Without waiting and without following a link: the lock folder "needs no
+  // backup", so users clean it, and may leave anything there.
+  const int fd = ::open(LockPath(m_path, owner).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY);
+  if (fd < 0) {
+    const int why = errno;
+    // Removed by hand (the program still holds it open), or never there.
+    if (why == ENOENT || why == ENOTDIR || why == ELOOP)
+      return OwnerHoldsLockFile(owner);
+    // Cannot be looked at: unknown, better "running" than a live download
+    // called interrupted.
+    return true;
+  }
+  struct stat st {};
+  const bool lockFile = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  const bool held = lockFile && ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
   ::close(fd);
-  return held;
+  return held || (!lockFile && OwnerHoldsLockFile(owner));
 }
 
 namespace {
@@ -438,7 +619,7 @@ std::vector<ArchivedDownload> Archive::List()
       d.Started = {s.Text(3), s.Int(4)};
       d.Ended = s.Text(6);
       if (s.IsNull(7)) {
-        d.End = IsLive(s.Text(8)) ? EndReason::Running : EndReason::Interrupted;
+        d.End = IsLive(s.Text(8)) ? EndReason::Running : EndOfGone(s.Text(8));
         if (d.End == EndReason::Interrupted)
           d.Ended = s.Text(5);
       } else {
@@ -462,7 +643,7 @@ std::vector<ArchivedDownload> Archive::List()
     }
     return list;
   } catch (const SqliteError& e) {
-    throw ArchiveError(m_path + ": " + e.what());
+    Throw(e);
   }
 }
 
@@ -475,6 +656,27 @@ std::optional<ArchivedDownload> Archive::Find(std::int64_t id)
   return std::nullopt;
 }
 
+std::optional<Archive::Loaded> Archive::Load(std::int64_t id, std::int64_t limit)
+{
+  try {
+    // One state of the file for the entry and its bytes.
+    SqliteTransaction read(*m_db, false);
+    auto entry = Find(id);
+    if (!entry)
+      return std::nullopt;
+    Loaded loaded{std::move(*entry), {}, 0, false};
+    SqliteStatement size(m_db->Handle(), "SELECT coalesce(sum(length(data)), 0) FROM chunks WHERE download = ?");
+    size.Bind(1, id);
+    loaded.StoredBytes = size.Step() ? size.Int(0) : 0;
+    loaded.TooLarge = loaded.StoredBytes > limit;
+    if (!loaded.TooLarge)
+      loaded.Raw = Raw(id);
+    return loaded;
+  } catch (const SqliteError& e) {
+    Throw(e);
+  }
+}
+
 std::string Archive::Raw(std::int64_t id)
 {
   try {
@@ -485,8 +687,14 @@ std::string Archive::Raw(std::int64_t id)
       raw.append(s.Blob(0));
     return raw;
   } catch (const SqliteError& e) {
-    throw ArchiveError(m_path + ": " + e.what());
+    Throw(e);
   }
+}
+
+void Archive::RemoveOrphans()
+{
+  // Bytes of entries deleted while an earlier version still wrote them.
+  m_db->Exec("DELETE FROM chunks WHERE download NOT IN (SELECT id FROM downloads)");
 }
 
 void Archive::Vacuum()
@@ -512,12 +720,36 @@ bool Archive::Delete(std::int64_t id)
     }
     SqliteStatement(m_db->Handle(), "DELETE FROM chunks WHERE download = ?").Bind(1, id).Run();
     SqliteStatement(m_db->Handle(), "DELETE FROM downloads WHERE id = ?").Bind(1, id).Run();
+    RemoveOrphans();
     t.Commit();
   } catch (const SqliteError& e) {
-    throw ArchiveError(m_path + ": " + e.what());
+    Throw(e);
   }
   Vacuum();
   return true;
+}
+
+Archive::DeleteResult Archive::DeleteAsListed(const ArchivedDownload& listed)
+{
+  try {
+    // Looked at and deleted under one lock: nothing changes in between.
+    SqliteTransaction t(*m_db);
+    const auto now = Find(listed.Id);
+    if (!now)
+      return DeleteResult::Gone;
+    if (!SameEntry(listed, *now))
+      return DeleteResult::Changed;
+    if (now->End == EndReason::Running)
+      throw ArchiveError("download " + std::to_string(listed.Id) + " is still running");
+    SqliteStatement(m_db->Handle(), "DELETE FROM chunks WHERE download = ?").Bind(1, listed.Id).Run();
+    SqliteStatement(m_db->Handle(), "DELETE FROM downloads WHERE id = ?").Bind(1, listed.Id).Run();
+    RemoveOrphans();
+    t.Commit();
+  } catch (const SqliteError& e) {
+    Throw(e);
+  }
+  Vacuum();
+  return DeleteResult::Deleted;
 }
 
 int Archive::Prune(std::int64_t beforeMs, int& running)
@@ -544,9 +776,10 @@ int Archive::Prune(std::int64_t beforeMs, int& running)
       rows.Bind(1, id).Run();
       ++deleted;
     }
+    RemoveOrphans();
     t.Commit();
   } catch (const SqliteError& e) {
-    throw ArchiveError(m_path + ": " + e.what());
+    Throw(e);
   }
   if (deleted > 0)
     Vacuum();
@@ -602,28 +835,32 @@ std::int64_t Archive::Begin(const DownloadStart& start, const Stamp& started, co
     t.Commit();
     return id;
   } catch (const SqliteError& e) {
-    throw ArchiveError(m_path + ": " + e.what());
+    Throw(e);
   }
 }
 
-void Archive::Add(std::int64_t id, std::string_view bytes, std::int64_t totalBytes, std::int64_t totalLines,
+bool Archive::Add(std::int64_t id, std::string_view bytes, std::int64_t totalBytes, std::int64_t totalLines,
                   const Stamp& now)
 {
   try {
     SqliteTransaction t(*m_db);
-    SqliteStatement(m_db->Handle(), "INSERT INTO chunks (download, data) VALUES (?, ?)")
-      .Bind(1, id)
-      .BindBlob(2, bytes)
-      .Run();
     SqliteStatement(m_db->Handle(), "UPDATE downloads SET bytes = ?, lines = ?, updated = ? WHERE id = ?")
       .Bind(1, totalBytes)
       .Bind(2, totalLines)
       .Bind(3, now.Iso)
       .Bind(4, id)
       .Run();
+    // An entry deleted meanwhile gets no bytes that nothing would ever remove.
+    if (m_db->Changes() == 0)
+      return false;
+    SqliteStatement(m_db->Handle(), "INSERT INTO chunks (download, data) VALUES (?, ?)")
+      .Bind(1, id)
+      .BindBlob(2, bytes)
+      .Run();
     t.Commit();
+    return true;
   } catch (const SqliteError& e) {
-    throw ArchiveError(m_path + ": " + e.what());
+    Throw(e);
   }
 }
 
@@ -641,7 +878,7 @@ void Archive::End(std::int64_t id, const DownloadEnd& end, const Stamp& now)
     s.BindOptional(6, Opt(end.Constant)).BindOptional(7, Opt(end.Offset)).Bind(8, id);
     s.Run();
   } catch (const SqliteError& e) {
-    throw ArchiveError(m_path + ": " + e.what());
+    Throw(e);
   }
 }
 
@@ -655,15 +892,47 @@ void Archive::MarkInterrupted()
         gone.emplace_back(open.Int(0), open.Text(1));
     open.Reset();
     for (const auto& [id, owner] : gone) {
-      SqliteStatement(m_db->Handle(), "UPDATE downloads SET end_reason = 'interrupted', ended = updated,"
+      SqliteStatement(m_db->Handle(), "UPDATE downloads SET end_reason = ?, ended = updated,"
                                       " owner = NULL WHERE id = ? AND end_reason IS NULL")
-        .Bind(1, id)
+        .Bind(1, EndReasonName(EndOfGone(owner)))
+        .Bind(2, id)
         .Run();
-      if (!owner.empty())
-        ::unlink(LockPath(m_path, owner).c_str());
+      RemoveLockFile(m_path, owner);
     }
   } catch (const SqliteError& e) {
-    throw ArchiveError(m_path + ": " + e.what());
+    Throw(e);
+  }
+}
+
+EndReason Archive::EndOfGone(const std::string& owner) const
+{
+  if (!IsOwnerName(owner))
+    return EndReason::Interrupted;
+  const int fd = ::open(LockPath(m_path, owner).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY);
+  if (fd < 0)
+    return EndReason::Interrupted;
+  struct stat st {};
+  char text[kLeftEndRoom + 1] = {};
+  const ssize_t n = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? ::read(fd, text, kLeftEndRoom) : -1;
+  ::close(fd);
+  std::string name(text, n > 0 ? static_cast<std::size_t>(n) : 0);
+  while (!name.empty() && (name.back() == ' ' || name.back() == '\n'))
+    name.pop_back();
+  // Only an end a program can leave; anything else was no program's.
+  const EndReason reason = ReasonFromName(name);
+  return EndReasonName(reason) == name && reason != EndReason::Running && reason != EndReason::Erase
+           ? reason
+           : EndReason::Interrupted;
+}
+
+void Archive::Backup(const std::string& to)
+{
+  try {
+    // A snapshot through this connection, the journal's newest pages
+    // included, written as a file that needs no journal beside it.
+    SqliteStatement(m_db->Handle(), "VACUUM INTO ?").Bind(1, std::string_view(to)).Run();
+  } catch (const SqliteError& e) {
+    Throw(e);
   }
 }
 
@@ -671,17 +940,17 @@ LiveLock::LiveLock(const std::string& archivePath)
 {
   const std::string folder = Archive::LockFolder(archivePath);
   MakeFolders(folder);
-  std::random_device random;
-  char name[64];
-  std::snprintf(name, sizeof name, "%ld-%08x%08x", static_cast<long>(::getpid()), random(), random());
-  m_name = name;
+  m_name = NewOwnerName();
   m_path = folder + "/" + m_name;
   // Locked before it takes its name, so that no one sees it unlocked.
   const std::string temporary = m_path + ".new";
   m_fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (m_fd < 0)
     throw ArchiveError("cannot create the lock '" + temporary + "': " + std::strerror(errno));
-  if (::flock(m_fd, LOCK_EX | LOCK_NB) != 0 || ::rename(temporary.c_str(), m_path.c_str()) != 0) {
+  // The room an end left behind needs, taken now (see Leave).
+  const std::string room(kLeftEndRoom, ' ');
+  if (::write(m_fd, room.data(), room.size()) != static_cast<ssize_t>(room.size()) ||
+      ::flock(m_fd, LOCK_EX | LOCK_NB) != 0 || ::rename(temporary.c_str(), m_path.c_str()) != 0) {
     const int e = errno;
     ::close(m_fd);
     ::unlink(temporary.c_str());
@@ -689,9 +958,26 @@ LiveLock::LiveLock(const std::string& archivePath)
   }
 }
 
+void LiveLock::Leave(EndReason reason)
+{
+  std::string text(EndReasonName(reason));
+  text.resize(kLeftEndRoom, ' ');
+  m_left = ::pwrite(m_fd, text.data(), text.size(), 0) == static_cast<ssize_t>(text.size()) && ::fsync(m_fd) == 0;
+}
+
 LiveLock::~LiveLock()
 {
-  ::unlink(m_path.c_str());
+  if (m_left) {
+    ::close(m_fd);
+    return;
+  }
+  // Only while the name is still this lock's file: a user may have cleaned
+  // the folder meanwhile and left something else there.
+  struct stat mine {};
+  struct stat named {};
+  if (::fstat(m_fd, &mine) == 0 && ::lstat(m_path.c_str(), &named) == 0 && mine.st_dev == named.st_dev &&
+      mine.st_ino == named.st_ino)
+    ::unlink(m_path.c_str());
   ::close(m_fd);
 }
 

@@ -2,6 +2,9 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
+#include <thread>
+
 namespace dz {
 
 namespace {
@@ -159,9 +162,30 @@ void SqliteDb::SetBusyTimeout(int milliseconds)
   sqlite3_busy_timeout(m_db, milliseconds);
 }
 
-SqliteTransaction::SqliteTransaction(SqliteDb& db) : m_db(db)
+void SqliteDb::SetBusyWait(int milliseconds, std::function<bool()> giveUp)
 {
-  m_db.Exec("BEGIN IMMEDIATE");
+  m_busy = {milliseconds, std::move(giveUp)};
+  sqlite3_busy_handler(m_db, &SqliteDb::WaitForLock, &m_busy);
+}
+
+int SqliteDb::WaitForLock(void* wait, int count)
+{
+  constexpr int kStepMs = 10;
+  const auto* w = static_cast<const BusyWait*>(wait);
+  if ((w->GiveUp && w->GiveUp()) || count * kStepMs >= w->Milliseconds)
+    return 0;
+  std::this_thread::sleep_for(std::chrono::milliseconds(kStepMs));
+  return 1;
+}
+
+bool SqliteDb::ReadOnly() const
+{
+  return sqlite3_db_readonly(m_db, "main") == 1;
+}
+
+SqliteTransaction::SqliteTransaction(SqliteDb& db, bool write) : m_db(db)
+{
+  m_db.Exec(write ? "BEGIN IMMEDIATE" : "BEGIN");
 }
 
 SqliteTransaction::~SqliteTransaction()

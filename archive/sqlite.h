@@ -5,6 +5,7 @@
 // with SQLite's own code and message.
 
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -70,17 +71,30 @@ public:
   std::int64_t LastInsertId() const;
   int Changes() const;
   void SetBusyTimeout(int milliseconds);
+  // Waits up to `milliseconds` for a lock another connection holds, and
+  // gives up as soon as `giveUp` says so.
+  void SetBusyWait(int milliseconds, std::function<bool()> giveUp);
+  // Whether the connection can only read (a read-only file or folder).
+  bool ReadOnly() const;
   sqlite3* Handle() const { return m_db; }
 
 private:
+  struct BusyWait {
+    int Milliseconds = 0;
+    std::function<bool()> GiveUp;
+  };
+  static int WaitForLock(void* wait, int count);
+
   sqlite3* m_db = nullptr;
+  BusyWait m_busy;
 };
 
 // BEGIN IMMEDIATE at once (so that a second writer waits for the lock here
-// rather than failing halfway), ROLLBACK unless committed.
+// rather than failing halfway), ROLLBACK unless committed. A read
+// transaction (write false) only sees one state of the file throughout.
 class SqliteTransaction {
 public:
-  explicit SqliteTransaction(SqliteDb& db);
+  explicit SqliteTransaction(SqliteDb& db, bool write = true);
   ~SqliteTransaction();
   SqliteTransaction(const SqliteTransaction&) = delete;
   SqliteTransaction& operator=(const SqliteTransaction&) = delete;

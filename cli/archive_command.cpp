@@ -1,7 +1,8 @@
 // dedizivi-cli archive: the archive of downloads from a shell: list it, export
 // a download again (through the very outputs of 'convert'), date it, sum up
-// its days, delete, prune.
+// its days, delete, prune, back it up.
 
+#include "archivesupport.h"
 #include "commands.h"
 #include "fileio.h"
 #include "output.h"
@@ -11,7 +12,6 @@
 #include "models.h"
 #include "timing.h"
 
-#include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -38,6 +38,7 @@ void PrintArchiveHelp(std::FILE* to)
     "                 [--base B] [--model N] [--constant K] [--offset O]\n"
     "       dedizivi-cli archive delete ID\n"
     "       dedizivi-cli archive prune --before DATE\n"
+    "       dedizivi-cli archive backup FILE\n"
     "\n"
     "Every download of the window and of 'dedizivi-cli download' is kept, as it\n"
     "arrives, in the archive %s\n"
@@ -51,16 +52,19 @@ void PrintArchiveHelp(std::FILE* to)
     "                port_by_id, baud, data_bits, stop_bits, parity, flow_control,\n"
     "                model (0-8 or null), model_text, trigger, constant, offset,\n"
     "                bytes, lines, end (running, closed, full, idle, line-lost,\n"
-    "                quit, interrupted, erase), first_sample, interval (seconds)\n"
-    "                and recorded (null while the download is not dated)\n"
-    "  export ID     converts download ID as 'dedizivi-cli convert' does, with the\n"
-    "                same outputs, rules and exit statuses; --raw FILE writes its\n"
-    "                raw bytes as received. The model, radiation constant and\n"
-    "                offset are the download's unless given. A dated download's\n"
-    "                CSV has a time column and only its recorded samples (how\n"
-    "                many rows were left out goes to standard error; --all keeps\n"
-    "                them, without a time); --start and --interval replace the\n"
-    "                stored ones\n"
+    "                quit, interrupted, erase, incomplete: not all of it reached\n"
+    "                the archive, not-a-card, output-failed: its raw file could\n"
+    "                not be written, erased: ended by \"BORRAR\"), first_sample,\n"
+    "                interval (seconds) and recorded (null while not dated)\n"
+    "  export ID     converts download ID as 'dedizivi-cli download' converted it,\n"
+    "                with the outputs, rules and options of 'convert': the samples\n"
+    "                that arrived whole, status 3 when it ended short; --raw FILE\n"
+    "                writes its raw bytes as received. The model, radiation\n"
+    "                constant and offset are the download's unless given. A dated\n"
+    "                download's CSV has a time column and only its recorded samples\n"
+    "                (how many rows were left out goes to standard error; --all\n"
+    "                keeps them, without a time); --start and --interval replace\n"
+    "                the stored ones\n"
     "  set ID        dates download ID: the time of its first sample (ISO 8601;\n"
     "                local time unless an offset is given) and the interval set on\n"
     "                the logger (16s 30s 1m 5m 10m 20m 30m 1h; 15s 1m 30m 1h on\n"
@@ -70,9 +74,11 @@ void PrintArchiveHelp(std::FILE* to)
     "                max as the grid shows them, the daily light integral (mol\n"
     "                m-2 d-1) of the radiation logger and, with --base B, the\n"
     "                degree-days above B of the temperature loggers\n"
-    "  delete ID     deletes one entry for good\n"
-    "  prune         deletes every entry that started before DATE (2024-05-01 or\n"
-    "                2024-05-01T08:00:00[+02:00]); downloads still running stay\n"
+    "  delete ID     deletes one entry for good (not while it is being written)\n"
+    "  prune         deletes every entry that started before DATE (2024-05-01, or\n"
+    "                2024-05-01T08:00[:00][+02:00|Z]); downloads still running stay\n"
+    "  backup FILE   writes a consistent copy of the archive, with its newest\n"
+    "                downloads, to FILE: use it rather than copying the file\n"
     "\n"
     "Recorded samples: those the logger can have taken before the download began,\n"
     "sample k being (k-1) intervals after the first, and at most what its card\n"
@@ -80,8 +86,12 @@ void PrintArchiveHelp(std::FILE* to)
     "ones, 1170 on the seven-channel one). Times are those of the time zone of\n"
     "this machine (TZ), with the UTC offset in force at each.\n"
     "\n"
-    "Exit status: 0 done; 1 failure (the archive, the conversion, writing; a summary\n"
-    "of a download that is not dated); 2 usage error, or no such entry.\n",
+    "The archive's files are never an output of any command.\n"
+    "\n"
+    "Exit status: 0 done; 1 failure (the archive, the conversion, writing, an\n"
+    "entry with no bytes or more than any card, a summary of a download that is\n"
+    "not dated); 2 usage error, or no such entry; 3 export: the download ended\n"
+    "short (the samples that arrived are written).\n",
     Archive::DefaultPath().c_str());
 }
 
@@ -159,27 +169,25 @@ int List(const std::vector<std::string_view>& argv)
   if (!args.Positional.empty())
     return Usage(" list", "unexpected argument '" + args.Positional[0] + "'");
   std::vector<ArchivedDownload> list;
-  try {
-    if (const auto archive = Archive::OpenExisting(Archive::DefaultPath()))
-      list = archive->List();
-  } catch (const ArchiveError& e) {
-    return Fail(" list", e.what());
-  }
+  if (auto error = UseUsersArchive("list", [&list](Archive* archive) {
+      list = archive ? archive->List() : std::vector<ArchivedDownload>();
+    }))
+    return Fail(" list", *error);
   if (args.Has("--json")) {
     QJsonArray array;
     for (const ArchivedDownload& d : list)
       array.append(Json(d));
-    std::fputs(QJsonDocument(array).toJson(QJsonDocument::Indented).constData(), stdout);
+    std::fputs(JsonForTerminal(QJsonDocument(array).toJson(QJsonDocument::Indented).toStdString()).c_str(), stdout);
     return kExitOk;
   }
   if (!list.empty())
-    std::printf("%6s  %-25s  %-6s  %5s  %5s  %7s  %-11s  %s\n", "ID", "STARTED", "SOURCE", "MODEL", "LINES", "BYTES",
+    std::printf("%6s  %-25s  %-6s  %5s  %5s  %7s  %-13s  %s\n", "ID", "STARTED", "SOURCE", "MODEL", "LINES", "BYTES",
                 "END", "PORT");
   for (const ArchivedDownload& d : list)
-    std::printf("%6lld  %-25s  %-6s  %5s  %5lld  %7lld  %-11s  %s\n", static_cast<long long>(d.Id),
-                d.Started.Iso.c_str(), std::string(SourceName(d.From)).c_str(),
+    std::printf("%6lld  %-25s  %-6s  %5s  %5lld  %7lld  %-13s  %s\n", static_cast<long long>(d.Id),
+                Printable(d.Started.Iso).c_str(), std::string(SourceName(d.From)).c_str(),
                 d.Model >= 0 ? std::to_string(d.Model).c_str() : "-", static_cast<long long>(d.Lines),
-                static_cast<long long>(d.Bytes), std::string(EndReasonName(d.End)).c_str(), d.Port.c_str());
+                static_cast<long long>(d.Bytes), std::string(EndReasonName(d.End)).c_str(), Printable(d.Port).c_str());
   return kExitOk;
 }
 
@@ -246,39 +254,40 @@ void PrintSummary(const ModelInfo& model, const std::vector<DaySummary>& days)
   }
 }
 
-// Opens the archive and finds entry ID (the first positional); a message
-// and status when it cannot.
-struct Found {
-  std::unique_ptr<Archive> Store;
-  ArchivedDownload Entry;
-};
-std::optional<int> FindEntry(const std::string& command, const ParsedArgs& args, Found& found)
+// Entry ID, the one positional; a message and status when there is none.
+std::optional<int> EntryId(const std::string& command, const ParsedArgs& args, std::int64_t& id)
 {
   if (args.Positional.size() != 1)
     return Usage(command, args.Positional.empty() ? "which entry? give its ID (see 'dedizivi-cli archive list')"
                                                   : "one ID only");
-  const auto id = ParseId(args.Positional[0]);
-  if (!id)
+  const auto parsed = ParseId(args.Positional[0]);
+  if (!parsed)
     return Usage(command, "invalid ID '" + args.Positional[0] + "'");
-  try {
-    found.Store = Archive::OpenExisting(Archive::DefaultPath());
-    auto entry = found.Store ? found.Store->Find(*id) : std::nullopt;
-    if (!entry)
-      return Usage(command, "no entry " + args.Positional[0] + " in the archive " + Archive::DefaultPath());
-    found.Entry = std::move(*entry);
-  } catch (const ArchiveError& e) {
-    return Fail(command, e.what());
-  }
+  id = *parsed;
   return std::nullopt;
 }
 
-// FindEntry for a download: an erase command holds no samples.
-std::optional<int> FindDownload(const std::string& command, const ParsedArgs& args, Found& found)
+int NoEntry(const std::string& command, std::int64_t id)
 {
-  if (auto status = FindEntry(command, args, found))
+  return Usage(command, "no entry " + std::to_string(id) + " in the archive " + Archive::DefaultPath());
+}
+
+// Download ID (the one positional) as the archive holds it, with at most
+// `limit` of its bytes; a message and status when there is no such download.
+std::optional<int> LoadDownload(const std::string& command, const ParsedArgs& args, std::int64_t limit,
+                                std::optional<Archive::Loaded>& loaded)
+{
+  std::int64_t id = 0;
+  if (auto status = EntryId(command, args, id))
     return status;
-  if (found.Entry.Erase)
-    return Usage(command, "entry " + std::to_string(found.Entry.Id) + " is an erase command: it holds no data");
+  if (auto error = UseUsersArchive(command.substr(1), [&](Archive* archive) {
+      loaded = archive ? archive->Load(id, limit) : std::nullopt;
+    }))
+    return Fail(command, *error);
+  if (!loaded)
+    return NoEntry(command, id);
+  if (loaded->Entry.Erase)
+    return Usage(command, "entry " + std::to_string(id) + " is an erase command: it holds no data");
   return std::nullopt;
 }
 
@@ -304,10 +313,12 @@ int Export(const std::vector<std::string_view>& argv)
   ParsedArgs args;
   if (auto error = ParseArgs(argv, known, args))
     return Usage(command, *error);
-  Found found;
-  if (auto status = FindDownload(command, args, found))
+  // The entry and its bytes as they stand together; no more bytes than
+  // 'convert' reads from a file.
+  std::optional<Archive::Loaded> loaded;
+  if (auto status = LoadDownload(command, args, kMaxStreamBytes, loaded))
     return *status;
-  const ArchivedDownload& d = found.Entry;
+  const ArchivedDownload& d = loaded->Entry;
 
   OutputRequest request;
   if (auto status = ModelToUse(command, args, d, request.Model))
@@ -335,28 +346,37 @@ int Export(const std::vector<std::string_view>& argv)
   }
   if (converting && !FindModel(request.Model))
     return Usage(command, "download " + std::to_string(d.Id) + " has no model: give --model N (0 to 8)");
-
-  std::string raw;
-  try {
-    raw = found.Store->Raw(d.Id);
-  } catch (const ArchiveError& e) {
-    return Fail(command, e.what());
-  }
-  // The raw bytes are one more output of the same transaction.
+  std::optional<std::size_t> rawOutput;
   if (rawPath)
-    request.Files.SetContents(request.Files.AddOutput("--raw", *rawPath), raw);
+    rawOutput = request.Files.AddOutput("--raw", *rawPath);
   if (auto error = request.Files.Check())
     return Usage(command, *error);
+
+  if (loaded->TooLarge)
+    return Fail(command, "download " + std::to_string(d.Id) + " holds " + std::to_string(loaded->StoredBytes) +
+                           " bytes, more than any logger card (over " + std::to_string(kMaxStreamBytes) +
+                           " bytes): not a raw download");
+  if (loaded->Raw.empty())
+    return Fail(command, "download " + std::to_string(d.Id) + " holds no bytes: nothing came, or nothing reached the archive");
+  if (d.End == EndReason::Running)
+    std::fprintf(stderr, "dedizivi-cli archive export: download %lld is still being written: what it holds so far (%lld bytes) is exported\n",
+                 static_cast<long long>(d.Id), static_cast<long long>(loaded->StoredBytes));
+  const std::string& raw = loaded->Raw;
+  // The raw bytes are one more output of the same transaction.
+  if (rawOutput)
+    request.Files.SetContents(*rawOutput, raw);
 
   if (!converting) {
     if (auto failed = request.Files.Commit())
       return Fail(command, *failed);
     return kExitOk;
   }
+  // As 'download' converted it: the samples that arrived whole.
   const LastLine last = EndedCut(d) ? LastLine::LeaveOutCut : LastLine::AsItStands;
-  const Converted c = ConvertStream(request, raw, last);
+  const DownloadConversion dc = ConvertReceived(request, raw, last);
+  const Converted& c = dc.Result;
   NoteLastLine("archive export", c, last);
-  if (c.Error)
+  if (dc.Failed())
     return Fail(command, "conversion stopped at sample " + std::to_string(c.Error->Sample()) + ": " +
                            c.Error->what());
   int recorded = c.Rows;
@@ -366,14 +386,26 @@ int Export(const std::vector<std::string_view>& argv)
     if (!args.Has("--all"))
       request.CsvRows = recorded;
   }
-  if (auto failed = WriteOutputs(request, c.Grid, c.Rows))
-    return Fail(command, *failed);
+  if (c.Rows > 0) {
+    if (auto failed = WriteOutputs(request, c.Grid, c.Rows))
+      return Fail(command, *failed);
+  }
   if (recorded < c.Rows)
     std::fprintf(stderr, "dedizivi-cli archive export: %s\n",
                  NotRecordedText(*FindModel(request.Model), c.Rows, recorded, *request.Csv.Times, d,
                                  args.Has("--all"))
                    .c_str());
-  return kExitOk;
+  if (!dc.Short())
+    return kExitOk;
+  LineCounter lines;
+  lines.Add(raw);
+  std::fprintf(stderr,
+               "dedizivi-cli archive export: download %lld ended short (%s) after %lld of %d lines; %d of %d samples "
+               "converted%s\n",
+               static_cast<long long>(d.Id), ShortEndText(d).c_str(), static_cast<long long>(lines.Lines()),
+               CardLines(*FindModel(request.Model)), c.Rows, dc.Samples,
+               c.Rows > 0 ? "" : ", so no output was written or changed");
+  return kExitShort;
 }
 
 int Set(const std::vector<std::string_view>& argv)
@@ -388,10 +420,10 @@ int Set(const std::vector<std::string_view>& argv)
     return Usage(command, "--clear removes the timing: give it alone");
   if (!clear && !args.Has("--start") && !args.Has("--interval"))
     return Usage(command, "give --start TIME and --interval D, or --clear");
-  Found found;
-  if (auto status = FindDownload(command, args, found))
+  std::optional<Archive::Loaded> loaded;
+  if (auto status = LoadDownload(command, args, 0, loaded))
     return *status;
-  const ArchivedDownload& d = found.Entry;
+  const ArchivedDownload& d = loaded->Entry;
 
   std::string first;
   std::int64_t interval = 0;
@@ -410,12 +442,13 @@ int Set(const std::vector<std::string_view>& argv)
     first = start->Iso();
     interval = *seconds;
   }
-  try {
-    if (!found.Store->SetTiming(d.Id, first, interval))
-      return Usage(command, "no entry " + std::to_string(d.Id) + " in the archive " + Archive::DefaultPath());
-  } catch (const ArchiveError& e) {
-    return Fail(command, e.what());
-  }
+  bool set = false;
+  if (auto error = UseUsersArchive("set", [&](Archive* archive) {
+      set = archive && archive->SetTiming(d.Id, first, interval);
+    }))
+    return Fail(command, *error);
+  if (!set)
+    return NoEntry(command, d.Id);
   if (clear) {
     std::printf("download %lld is no longer dated\n", static_cast<long long>(d.Id));
     return kExitOk;
@@ -457,10 +490,10 @@ int Summary(const std::vector<std::string_view>& argv)
       return Usage(command, "invalid --decimal '" + *v + "' (point or comma)");
     decimal = *style;
   }
-  Found found;
-  if (auto status = FindDownload(command, args, found))
+  std::optional<Archive::Loaded> loaded;
+  if (auto status = LoadDownload(command, args, kMaxStreamBytes, loaded))
     return *status;
-  const ArchivedDownload& d = found.Entry;
+  const ArchivedDownload& d = loaded->Entry;
   int modelIndex = -1;
   if (auto status = ModelToUse(command, args, d, modelIndex))
     return *status;
@@ -492,15 +525,16 @@ int Summary(const std::vector<std::string_view>& argv)
     if (auto error = files.Check())
       return Usage(command, *error);
   }
-  std::string raw;
-  try {
-    raw = found.Store->Raw(d.Id);
-  } catch (const ArchiveError& e) {
-    return Fail(command, e.what());
-  }
-  const Converted c = dz::ConvertStream(model->Index, args.Last("--constant").value_or(d.Constant.value_or("")),
-                                    args.Last("--offset").value_or(d.Offset.value_or("0")), raw);
-  if (c.Error)
+  if (loaded->TooLarge)
+    return Fail(command, "download " + std::to_string(d.Id) + " holds " + std::to_string(loaded->StoredBytes) +
+                           " bytes, more than any logger card: not a raw download");
+  // As 'download' converted it: the samples that arrived whole.
+  const DownloadConversion dc =
+    ConvertDownload(model->Index, args.Last("--constant").value_or(d.Constant.value_or("")),
+                    args.Last("--offset").value_or(d.Offset.value_or("0")), loaded->Raw,
+                    EndedCut(d) ? LastLine::LeaveOutCut : LastLine::AsItStands);
+  const Converted& c = dc.Result;
+  if (dc.Failed())
     return Fail(command, "conversion stopped at sample " + std::to_string(c.Error->Sample()) + ": " +
                            c.Error->what());
   const int recorded = RecordedSamples(*model, c.Rows, *timing, d.Started.Ms);
@@ -526,15 +560,15 @@ int Delete(const std::vector<std::string_view>& argv)
   ParsedArgs args;
   if (auto error = ParseArgs(argv, {}, args))
     return Usage(command, *error);
-  Found found;
-  if (auto status = FindEntry(command, args, found))
+  std::int64_t id = 0;
+  if (auto status = EntryId(command, args, id))
     return *status;
-  try {
-    found.Store->Delete(found.Entry.Id);
-  } catch (const ArchiveError& e) {
-    return Fail(command, e.what());
-  }
-  std::printf("deleted entry %lld\n", static_cast<long long>(found.Entry.Id));
+  bool deleted = false;
+  if (auto error = UseUsersArchive("delete", [&](Archive* archive) { deleted = archive && archive->Delete(id); }))
+    return Fail(command, *error);
+  if (!deleted)
+    return NoEntry(command, id);
+  std::printf("deleted entry %lld\n", static_cast<long long>(id));
   return kExitOk;
 }
 
@@ -550,26 +584,18 @@ int Prune(const std::vector<std::string_view>& argv)
   const auto before = args.Last("--before");
   if (!before)
     return Usage(command, "--before DATE is required");
-  // A date alone is that day's local midnight.
-  const QString text = QString::fromStdString(*before);
-  QDateTime when = QDateTime::fromString(text, Qt::ISODate);
-  if (!when.isValid()) {
-    const QDate day = QDate::fromString(text, Qt::ISODate);
-    if (day.isValid())
-      when = day.startOfDay();
-  }
-  if (!when.isValid())
-    return Usage(command, "invalid DATE '" + *before + "' (2024-05-01 or 2024-05-01T08:00:00[+02:00])");
+  const auto when = ParseMoment(*before);
+  if (!when)
+    return Usage(command, "invalid DATE '" + Printable(*before) +
+                            "' (2024-05-01, or 2024-05-01T08:00[:00] in local time, or with Z or an offset such as "
+                            "+02:00)");
   int deleted = 0;
   int running = 0;
-  try {
-    if (const auto archive = Archive::OpenExisting(Archive::DefaultPath()))
-      deleted = archive->Prune(when.toMSecsSinceEpoch(), running);
-  } catch (const ArchiveError& e) {
-    return Fail(command, e.what());
-  }
-  std::printf("deleted %d entr%s started before %s\n", deleted, deleted == 1 ? "y" : "ies",
-              when.toString(Qt::ISODate).toStdString().c_str());
+  if (auto error = UseUsersArchive("prune", [&](Archive* archive) {
+      deleted = archive ? archive->Prune(*when, running) : 0;
+    }))
+    return Fail(command, *error);
+  std::printf("deleted %d entr%s started before %s\n", deleted, deleted == 1 ? "y" : "ies", StampAt(*when).Iso.c_str());
   if (running > 0)
     std::printf("kept %d download%s still running\n", running, running == 1 ? "" : "s");
   return kExitOk;
@@ -603,7 +629,10 @@ int RunArchiveCommand(const std::vector<std::string_view>& args)
     return Delete(rest);
   if (what == "prune")
     return Prune(rest);
-  return Usage("", "unknown subcommand '" + std::string(what) + "' (list, export, set, summary, delete or prune)");
+  if (what == "backup")
+    return RunArchiveBackup(rest);
+  return Usage("", "unknown subcommand '" + Printable(what) +
+                     "' (list, export, set, summary, delete, prune or backup)");
 }
 
 } // namespace dz::cli

@@ -3,6 +3,7 @@
 // as it arrives), ends by itself, then converts like `convert`.
 
 #include "commands.h"
+#include "cardbound.h"
 #include "fileio.h"
 #include "linebuffer.h"
 #include "output.h"
@@ -12,6 +13,7 @@
 #include "models.h"
 
 #include <QCoreApplication>
+#include <QScopeGuard>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -237,7 +239,12 @@ private:
   {
     if (!m_overflow.empty())
       return; // nothing after that, so the raw file stays bounded
-    text = text.substr(0, CardCanTake(text));
+    text = text.substr(0, m_bound.Take(text));
+    if (m_bound.Exceeded() && m_overflow.empty())
+      m_overflow = m_bound.Why() == CardBound::Beyond::TooManyBytes
+                     ? "more than " + std::to_string(kMaxStreamBytes) + " bytes, more than any card holds"
+                     : "a line of more than " + std::to_string(kMaxLineLength) +
+                         " characters, longer than any line of a card";
     if (text.empty()) {
       StopIfNoCard();
       return;
@@ -271,26 +278,6 @@ private:
       return;
     m_end = End::Running;
     Stop(End::NotACard);
-  }
-
-  // How much of `text` can still belong to a card: the bytes before the one
-  // that makes a line longer than any card line, or the stream longer than any
-  // card. Beyond that it is noise, a wrong rate or a wrong port, which would
-  // otherwise run for ever and fill the disk.
-  std::size_t CardCanTake(std::string_view text)
-  {
-    std::size_t line = m_buffer.OpenLineLength();
-    const std::size_t room = kMaxStreamBytes - std::min<std::size_t>(kMaxStreamBytes, m_buffer.Text().size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-      line = (text[i] == '\r' || text[i] == '\n') ? 0 : line + 1;
-      if (i >= room || line > static_cast<std::size_t>(kMaxLineLength)) {
-        m_overflow = i >= room ? "more than " + std::to_string(kMaxStreamBytes) + " bytes, more than any card holds"
-                               : "a line of more than " + std::to_string(kMaxLineLength) +
-                                   " characters, longer than any line of a card";
-        return i;
-      }
-    }
-    return text.size();
   }
 
   bool CardComplete() const
@@ -371,6 +358,7 @@ private:
   QTimer m_wait;
   bool m_waitWanted = false;
   End m_end = End::Running;
+  CardBound m_bound;
   std::string m_overflow; // why the stream can be no card, once it cannot
   std::string m_failure;
   int m_shown = -1;
@@ -467,6 +455,9 @@ int RunDownloadCommand(const std::vector<std::string_view>& argv)
   }
   const auto recording = args.Has("--no-archive") ? nullptr : StartRecording("download", port, request.Model);
   download.Recorder = recording.get();
+  // The archive is waited for last, whatever the outcome: the outputs never
+  // wait for it.
+  const auto awaitArchive = qScopeGuard([&] { AwaitRecording("download", recording.get(), args.Has("--quiet"), request); });
   try {
     port.WriteText(std::string(1, model.Trigger));
   } catch (const EComPort& e) {
@@ -479,12 +470,14 @@ int RunDownloadCommand(const std::vector<std::string_view>& argv)
                  port.Port().c_str());
 
   const End end = download.Run(app, g_signalPipe[0]);
-  FinishRecording(recording.get(), request,
-                  end == End::FullCard                     ? EndReason::FullCard
-                  : end == End::Idle || end == End::NoData ? EndReason::Idle
-                  : end == End::HungUp                     ? EndReason::LineLost
-                  : end == End::Interrupted                ? EndReason::Closed
-                                                           : EndReason::Quit);
+  EndRecording(recording.get(), request,
+               end == End::FullCard                     ? EndReason::FullCard
+               : end == End::Idle || end == End::NoData ? EndReason::Idle
+               : end == End::HungUp                     ? EndReason::LineLost
+               : end == End::Interrupted                ? EndReason::Closed
+               : end == End::NotACard                   ? EndReason::NotACard
+               : end == End::Failed                     ? EndReason::OutputFailed
+                                                        : EndReason::Quit);
   std::signal(SIGINT, SIG_DFL);
   std::signal(SIGTERM, SIG_DFL);
 
@@ -498,7 +491,6 @@ int RunDownloadCommand(const std::vector<std::string_view>& argv)
                 (rawPath ? " (what arrived is kept in '" + *rawPath + "')" : std::string()));
 
   const LineBuffer& received = download.Buffer();
-  const int finished = download.FinishedLines();
   if (download.Bytes() == 0) {
     if (end == End::Interrupted) {
       std::fprintf(stderr, "dedizivi-cli download: interrupted before any data arrived\n");
@@ -517,13 +509,10 @@ int RunDownloadCommand(const std::vector<std::string_view>& argv)
   // download is known to have been cut off in the middle of it: then it may
   // hold "1" of a "15", and is left out.
   const bool cut = end == End::HungUp || end == End::Interrupted;
-  const Converted c = ConvertStream(request, received.Text(), cut ? LastLine::LeaveOutCut : LastLine::AsItStands);
-  // A sample not wholly received stops the conversion of a short download;
-  // one that arrived whole and does not convert is a real failure.
-  const int linesPerSample = model.LinesUsed / model.Samples;
-  const int wholeSamples = std::min(model.Samples, finished / linesPerSample);
-  const bool shortDownload = c.Rows < model.Samples;
-  if (c.Error && c.Error->Sample() <= wholeSamples)
+  const DownloadConversion dc = ConvertReceived(request, received.Text(), cut ? LastLine::LeaveOutCut : LastLine::AsItStands);
+  const Converted& c = dc.Result;
+  const bool shortDownload = dc.Short();
+  if (dc.Failed())
     return Fail("conversion stopped at sample " + std::to_string(c.Error->Sample()) + ": " + c.Error->what() +
                 (rawPath ? " (the raw download is kept in '" + *rawPath + "')" : std::string()));
   NoteLastLine("download", c, cut ? LastLine::LeaveOutCut : LastLine::AsItStands);

@@ -112,9 +112,9 @@ int RunEraseCommand(const std::vector<std::string_view>& argv)
     return kExitFailed;
   }
   port.ClosePort();
-  RecordErase("erase", port);
   std::fprintf(stderr, "erase command sent to %s: the logger erases its card now (only if it was downloaded before)\n",
                port.Port().c_str());
+  RecordErase("erase", port);
   return kExitOk;
 }
 

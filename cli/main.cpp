@@ -6,6 +6,7 @@
 #include "numberformat.h"
 
 #include <array>
+#include <csignal>
 #include <cstdio>
 #include <string>
 
@@ -32,7 +33,8 @@ void PrintHelp(std::FILE* to)
   std::fprintf(to, "\nOutputs (-o, --csv, --raw):\n"
                    "  - No two of them may be the same file, nor the input or the port: files are\n"
                    "    compared as files (hard and symbolic links, \"./x\" and \"x\" count), and\n"
-                   "    such a call is refused with status 2 before anything is opened.\n"
+                   "    such a call is refused with status 2 before anything is opened. Nor may\n"
+                   "    one be a file of the archive of downloads (see 'archive --help').\n"
                    "  - Each output is written in full to a temporary file in its target's own\n"
                    "    folder; the targets are replaced only once every output is complete, so\n"
                    "    on any failure none is replaced. A replaced file keeps its permissions.\n"
@@ -50,6 +52,9 @@ void PrintHelp(std::FILE* to)
 
 int main(int argc, char** argv)
 {
+  // A file size limit (ulimit -f) makes a write fail, reported as any other,
+  // rather than end the program before the outputs that fit are written.
+  std::signal(SIGXFSZ, SIG_IGN);
   // Converted as the program converts after its start-up.
   dz::UseProgramSeparators();
   if (argc < 2) {

@@ -79,6 +79,11 @@ Converted ConvertStream(const OutputRequest& request, std::string_view received,
   return dz::ConvertStream(request.Model, request.Constant, request.Offset, received, last);
 }
 
+DownloadConversion ConvertReceived(const OutputRequest& request, std::string_view received, LastLine last)
+{
+  return ConvertDownload(request.Model, request.Constant, request.Offset, received, last);
+}
+
 void NoteLastLine(std::string_view command, const Converted& c, LastLine last)
 {
   if (!c.EndsInsideLine)

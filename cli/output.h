@@ -51,6 +51,10 @@ std::string InvalidStartMessage(const std::string& text, StartProblem problem);
 Converted ConvertStream(const OutputRequest& request, std::string_view received,
                         LastLine last = LastLine::AsItStands);
 
+// A download's bytes through the conversion of request.Model, by the rule of
+// every download, live or archived (see DownloadConversion).
+DownloadConversion ConvertReceived(const OutputRequest& request, std::string_view received, LastLine last);
+
 // Tells on standard error what became of a last line without its line end,
 // when the stream ended inside a line the model reads.
 void NoteLastLine(std::string_view command, const Converted& c, LastLine last);

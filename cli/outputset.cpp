@@ -2,11 +2,12 @@
 
 #include "fileio.h"
 
+#include "archive.h"
+#include "archivefiles.h"
+
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,38 +16,10 @@ namespace dz::cli {
 
 namespace {
 
-std::string Folder(const std::string& path)
-{
-  const std::size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos)
-    return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 std::string BaseName(const std::string& path)
 {
   const std::size_t slash = path.find_last_of('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// Where writing a file that does not exist yet lands: a symbolic link to a
-// missing file creates that file, so the links are followed by hand. Nothing
-// when they loop.
-std::optional<std::string> FollowLinks(std::string path)
-{
-  for (int hops = 0; hops < 40; ++hops) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
-      return path;
-    std::string target(PATH_MAX, '\0');
-    const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
-    if (n < 0)
-      return path;
-    target.resize(static_cast<std::size_t>(n));
-    path = target.starts_with('/') ? target : Folder(path) + "/" + target;
-  }
-  errno = ELOOP;
-  return std::nullopt;
 }
 
 // What a name designates, for telling whether two names are one file.
@@ -80,14 +53,7 @@ Identity IdentityOf(const std::string& path, bool reads)
     id.Resolved = reads ? "-stdin" : "-stdout"; // closed: still one of each
     return id;
   }
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  const fs::path followed = FollowLinks(path).value_or(path);
-  fs::path absolute = fs::absolute(followed, ec);
-  if (ec)
-    absolute = followed;
-  const fs::path resolved = fs::weakly_canonical(absolute, ec);
-  id.Resolved = (ec ? absolute.lexically_normal() : resolved).string();
+  id.Resolved = ResolvedPath(path);
   return id;
 }
 
@@ -100,32 +66,66 @@ std::string Describe(const std::string& option, const std::string& path, bool re
 
 std::string ErrnoText() { return std::strerror(errno); }
 
+// The bytes of a file, written to `fd` piece by piece.
+bool CopyFileTo(const std::string& from, int fd)
+{
+  const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0)
+    return false;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(in, buffer, sizeof buffer);
+    if (n == 0)
+      break;
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n < 0 || !WriteAllFd(fd, std::string_view(buffer, static_cast<std::size_t>(n)))) {
+      const int saved = errno;
+      ::close(in);
+      errno = saved;
+      return false;
+    }
+  }
+  ::close(in);
+  return true;
+}
+
 } // namespace
 
 void OutputSet::AddInput(std::string option, std::string path)
 {
-  m_files.push_back({Role::Input, std::move(option), std::move(path), {}});
+  m_files.push_back({Role::Input, std::move(option), std::move(path), {}, {}});
 }
 
 void OutputSet::AddDevice(std::string option, std::string path)
 {
-  m_files.push_back({Role::Device, std::move(option), std::move(path), {}});
+  m_files.push_back({Role::Device, std::move(option), std::move(path), {}, {}});
 }
 
 void OutputSet::AddWrittenByCaller(std::string option, std::string path)
 {
-  m_files.push_back({Role::WrittenByCaller, std::move(option), std::move(path), {}});
+  m_files.push_back({Role::WrittenByCaller, std::move(option), std::move(path), {}, {}});
 }
 
 std::size_t OutputSet::AddOutput(std::string option, std::string path)
 {
-  m_files.push_back({Role::Output, std::move(option), std::move(path), {}});
+  m_files.push_back({Role::Output, std::move(option), std::move(path), {}, {}});
   return m_files.size() - 1;
 }
 
 void OutputSet::SetContents(std::size_t output, std::string contents)
 {
   m_files.at(output).Contents = std::move(contents);
+}
+
+void OutputSet::SetContentsFile(std::size_t output, std::string path)
+{
+  m_files.at(output).ContentsFile = std::move(path);
+}
+
+bool OutputSet::WriteContents(const File& f, int fd)
+{
+  return f.ContentsFile.empty() ? WriteAllFd(fd, f.Contents) : CopyFileTo(f.ContentsFile, fd);
 }
 
 std::optional<std::string> OutputSet::Check() const
@@ -138,6 +138,12 @@ std::optional<std::string> OutputSet::Check() const
       return "an input file name cannot be empty (\"-\" is standard input)";
     return f.Option + " needs a file name" + (f.Kind == Role::Output ? " (\"-\" is standard output)" : "");
   }
+  // The archive keeps every download: an output over it would destroy them all.
+  const std::string archive = Archive::DefaultPath();
+  for (const File& f : m_files)
+    if ((f.Kind == Role::Output || f.Kind == Role::WrittenByCaller) && f.Path != "-" && IsArchiveFile(f.Path, archive))
+      return Describe(f.Option, f.Path, false) + " is a file of the archive of downloads (" + archive +
+             "); nothing was written";
   std::vector<Identity> ids;
   for (const File& f : m_files)
     ids.push_back(IdentityOf(f.Path, reads(f)));
@@ -213,7 +219,7 @@ std::optional<std::string> OutputSet::Commit()
       return "cannot write '" + f.Path + "': " + ErrnoText();
     }
 
-    std::string temp = Folder(step.Target) + "/" + BaseName(step.Target) + ".tmp-XXXXXX";
+    std::string temp = FolderOf(step.Target) + "/" + BaseName(step.Target) + ".tmp-XXXXXX";
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) {
       dropTemps();
@@ -237,7 +243,7 @@ std::optional<std::string> OutputSet::Commit()
     // No fsync: the promise is about failed conversions and failed writes (the
     // old file stays), not power cuts, and a flush per card would halve the
     // batch rate.
-    if (::fchmod(fd, mode) != 0 || !WriteAllFd(fd, f.Contents)) {
+    if (::fchmod(fd, mode) != 0 || !WriteContents(f, fd)) {
       const std::string error = "cannot write '" + f.Path + "': " + ErrnoText();
       ::close(fd);
       dropTemps();
@@ -257,7 +263,7 @@ std::optional<std::string> OutputSet::Commit()
     const bool useStdout = s.Target == "-";
     const int fd = useStdout ? STDOUT_FILENO : ::open(s.Target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
     std::string why;
-    if (fd < 0 || !WriteAllFd(fd, s.Out->Contents))
+    if (fd < 0 || !WriteContents(*s.Out, fd))
       why = ErrnoText();
     if (fd >= 0 && !useStdout && ::close(fd) != 0 && why.empty())
       why = ErrnoText();

@@ -5,7 +5,7 @@
 // files goes through it, so they all follow the same rules:
 //
 // - No output is another output, nor the input (when that is a regular file),
-//   nor the serial device. Files are compared as files: device and inode of
+//   nor the serial device, nor any file of the archive of downloads. Files are compared as files: device and inode of
 //   what exists, after following links; the resolved path of what does not
 //   exist yet. So "./y.txt" and "y.txt", a hard link and a symbolic link all
 //   count as the same file. Such a call is a usage error.
@@ -39,6 +39,8 @@ public:
   // An output that Commit writes; the number to give SetContents.
   std::size_t AddOutput(std::string option, std::string path);
   void SetContents(std::size_t output, std::string contents);
+  // Contents too large to hold: the bytes of the file at `path`, copied.
+  void SetContentsFile(std::size_t output, std::string path);
 
   // Before anything is opened or written. A usage message when a name is
   // empty, two outputs go to standard output, or two of the files are one.
@@ -56,7 +58,9 @@ private:
     std::string Option;
     std::string Path;
     std::string Contents;
+    std::string ContentsFile;
   };
+  static bool WriteContents(const File& f, int fd);
   std::vector<File> m_files;
 };
 

@@ -17,7 +17,14 @@ namespace dz::cli {
 std::unique_ptr<ArchiveRecorder> StartRecording(std::string_view command, const TCustomComPort& port, int model);
 
 // Ends it, with the radiation constant and offset when the model uses them.
-void FinishRecording(ArchiveRecorder* recorder, const OutputRequest& request, EndReason reason);
+// Returns at once: the archive takes the rest off the download's path.
+void EndRecording(ArchiveRecorder* recorder, const OutputRequest& request, EndReason reason);
+
+// Waits until the archive has taken it: once the outputs are written, so
+// that another program's lock on the archive never holds them up. Such a
+// lock is waited for at most a minute, and said.
+// Then dates the entry with the request's --start and --interval.
+void AwaitRecording(std::string_view command, ArchiveRecorder* recorder, bool quiet, const OutputRequest& request);
 
 // Records an erase command sent on the port; returns once it is written.
 void RecordErase(std::string_view command, const TCustomComPort& port);

@@ -26,8 +26,6 @@ public:
   // Lines that have their line break: a last line without one may still be
   // arriving, so no later byte can change these.
   int FinishedLineCount() const { return static_cast<int>(m_ends.size()); }
-  // Characters of the last line received so far, 0 right after a line break.
-  std::size_t OpenLineLength() const { return m_text.size() - m_starts.back(); }
   // Line n counted from 0, without its line break; empty for n < 0 or at or
   // past the end. The view is valid until the next Append or Clear.
   std::string_view Line(int n) const;

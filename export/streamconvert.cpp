@@ -4,6 +4,8 @@
 #include "linebuffer.h"
 #include "models.h"
 
+#include <algorithm>
+
 namespace dz {
 
 namespace {
@@ -52,6 +54,21 @@ Converted ConvertStream(int model, const std::string& constant, const std::strin
     result.Rows = e.Sample() > 0 ? e.Sample() - 1 : 0;
   }
   return result;
+}
+
+DownloadConversion ConvertDownload(int model, const std::string& constant, const std::string& offset,
+                                   std::string_view received, LastLine last)
+{
+  DownloadConversion d;
+  d.Result = ConvertStream(model, constant, offset, received, last);
+  if (const ModelInfo* info = FindModel(model)) {
+    LineBuffer lines;
+    lines.Append(received);
+    const int linesPerSample = info->LinesUsed / info->Samples;
+    d.Samples = info->Samples;
+    d.WholeSamples = std::min(info->Samples, lines.FinishedLineCount() / linesPerSample);
+  }
+  return d;
 }
 
 } // namespace dz

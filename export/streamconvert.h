@@ -38,4 +38,18 @@ struct Converted {
 Converted ConvertStream(int model, const std::string& constant, const std::string& offset,
                         std::string_view received, LastLine last = LastLine::AsItStands);
 
+// A download converted as it was received, by the one rule for a download,
+// live or archived: the samples whose lines all arrived are converted; one
+// of them that does not convert is a failure, and nothing is written; a
+// sample that had not wholly arrived ends the conversion of a short download.
+struct DownloadConversion {
+  Converted Result;
+  int WholeSamples = 0; // samples whose lines all came with their line ends
+  int Samples = 0;      // what a full card holds, by the model
+  bool Failed() const { return Result.Error && Result.Error->Sample() <= WholeSamples; }
+  bool Short() const { return !Failed() && Result.Rows < Samples; }
+};
+DownloadConversion ConvertDownload(int model, const std::string& constant, const std::string& offset,
+                                   std::string_view received, LastLine last);
+
 } // namespace dz

@@ -89,6 +89,14 @@ bool ActivatedFromAnotherForm(const QWidget* form, const QWidget* except)
   return before != form && (except == nullptr || before != except);
 }
 
+void TakeOverActivation(QWidget* form)
+{
+  if (ActivationTracker* t = Tracker()) {
+    t->Before = form;
+    t->Last = form;
+  }
+}
+
 bool IsProgramForm(const QWidget* w)
 {
   for (const QPointer<QWidget>& f : Registered())

@@ -53,6 +53,11 @@ namespace dz {
 void RegisterForm(QWidget* form);
 bool IsProgramForm(const QWidget* w);
 
+// Counts `form` as the active one from now on, ahead of the window system's
+// activation (which may come late, or after another window's): when it
+// comes, it takes over from no other form.
+void TakeOverActivation(QWidget* form);
+
 // For a form's handling of its WindowActivate event: whether this activation
 // takes over from another of the program's windows (or is the first of all).
 // Coming back from a message box, a dialog or another application is no such

@@ -1,6 +1,8 @@
 #include "datafileexport.h"
 
 #include "access.h"
+#include "archive.h"
+#include "archivefiles.h"
 #include "datafile.h"
 #include "models.h"
 #include "uikit.h"
@@ -108,6 +110,11 @@ void WriteOver(const QString& path, const std::string& contents)
 
 void WriteFileAtomically(const QString& path, const std::string& contents)
 {
+  // The archive keeps every download: a save over one of its files would
+  // destroy them all.
+  if (IsArchiveFile(QFile::encodeName(path).toStdString(), Archive::DefaultPath()))
+    throw std::runtime_error(
+      QStringLiteral("%1 es parte del archivo de descargas del programa: elija otro nombre").arg(path).toStdString());
   const QFileInfo info(path);
   if (info.exists() && !info.isFile() && !info.isDir()) {
     WriteInPlace(path, contents);

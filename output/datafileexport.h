@@ -33,7 +33,8 @@ inline constexpr const char* kNoModelSelectedMessage = "No hay ningún modelo de
 // new one is complete: on any failure the old file (if any) is untouched and
 // no partial file remains. A device or pipe is written in place, and so is a
 // file that the user may write in a folder the user may not (its old contents
-// are put back if the write fails). Throws FileError.
+// are put back if the write fails). Throws FileError; refuses any file of the
+// archive of downloads (std::runtime_error), whatever its name.
 void WriteFileAtomically(const QString& path, const std::string& contents);
 
 // The main window's "Guardar datos descargados": owns the save dialog

@@ -70,6 +70,13 @@ void Populate(const std::string& path, int count)
   t.Commit();
 }
 
+// The window asks the archive off its thread: until the answer is shown.
+void Settle(const dz::ArchiveWindow* window)
+{
+  while (window->Busy())
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -105,8 +112,10 @@ int main(int argc, char** argv)
   Form1->Descargasanteriores1->trigger();
   auto* window = static_cast<dz::ArchiveWindow*>(Form1->findChild<QDialog*>(QStringLiteral("DescargasAnteriores")));
   QCoreApplication::processEvents();
+  Settle(window);
   const double refresh = MedianMs(11, [&] {
     window->Refresh();
+    Settle(window);
     window->List()->viewport()->repaint();
   });
   std::printf("listing %zu archived downloads, median of 11:\n", listed);
@@ -114,8 +123,10 @@ int main(int argc, char** argv)
   std::printf("  \"Descargas anteriores\"    %7.2f ms  ratio to the 100 ms target %5.3f\n", refresh, refresh / 100);
 
   window->Refresh(); // the card, newest, selected
+  Settle(window);
   const double reopen = MedianMs(15, [&] {
     window->OpenClick();
+    Settle(window);
     Form1->StringGrid1->viewport()->repaint();
   });
   const bool whole = Form1->RichEdit1.Text() == card && Form1->ComboBox1->currentIndex() == 3;

@@ -18,6 +18,12 @@
 
 #include "../output/outputtestkit.h"
 #include "../serial/ptypair.h"
+#include "chartform.h"
+#include "sqlite.h"
+#include "uikit.h"
+
+#include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <QAccessible>
 #include <QComboBox>
@@ -102,11 +108,17 @@ class TestArchiveWindow : public QObject {
     return list.empty() ? dz::ArchivedDownload{} : list[0];
   }
 
+  // Once the archive has answered what the window asked (off its thread).
+  static bool Settled(const dz::ArchiveWindow* w)
+  {
+    return QTest::qWaitFor([w] { return !w->Busy(); }, 20000);
+  }
+
   static dz::ArchiveWindow* ShowArchiveWindow()
   {
     Form1->Descargasanteriores1->trigger();
     auto* w = static_cast<dz::ArchiveWindow*>(Form1->findChild<QDialog*>(QStringLiteral("DescargasAnteriores")));
-    return w && w->isVisible() ? w : nullptr;
+    return w && w->isVisible() && Settled(w) ? w : nullptr;
   }
 
   static std::string GridFile(int model)
@@ -188,6 +200,7 @@ private slots:
       QVERIFY2(labels.contains(QString::fromUtf8(name)), qPrintable(labels.join('|')));
     }
     QTest::keyClick(w->List(), Qt::Key_Return);
+    QVERIFY(Settled(w));
 
     QVERIFY(!w->isVisible());
     // Coming back to the main window from this one keeps what opening showed.
@@ -224,6 +237,7 @@ private slots:
     dz::ArchiveWindow* w = ShowArchiveWindow();
     QVERIFY(w);
     w->OpenClick();
+    QVERIFY(Settled(w));
     QCOMPARE(Form1->Edit1->text(), QStringLiteral("1,5"));
     QCOMPARE(Form1->SpinEdit1->value(), 3);
     QVERIFY(Form1->Panel4->isVisible());
@@ -234,7 +248,9 @@ private slots:
       w = ShowArchiveWindow();
       w->ModelChoice()->setCurrentIndex(choice);
       MessageBoxWatcher boxes; // a seven-channel layout does not fit this card
+      QVERIFY(Settled(w));
       QTest::mouseClick(w->OpenButton(), Qt::LeftButton);
+      QVERIFY(Settled(w));
       QCOMPARE(Form1->ComboBox1->currentIndex(), model);
       QCOMPARE(Form1->ProgressBar2->maximum(), dz::FindModel(model)->Samples);
       QCOMPARE(Form1->Label7->text(), QString::fromUtf8(dz::FindModel(model)->Title.data(),
@@ -251,6 +267,7 @@ private slots:
     {
       const auto answer = TypeName(csv);
       w->ExportCsvClick();
+      QVERIFY(Settled(w));
     }
     QProcess cli;
     cli.start(QStringLiteral(DZ_CLI_PATH), {"archive", "export", QString::number(Newest().Id), "--csv",
@@ -322,6 +339,7 @@ private slots:
     {
       const auto answer = TypeName(csv);
       w->ExportCsvClick();
+      QVERIFY(Settled(w));
     }
     QVERIFY2(w->Status()->text().contains("1020 filas no registradas"), qPrintable(w->Status()->text()));
     QProcess cli;
@@ -345,6 +363,7 @@ private slots:
     {
       const auto answer = TypeName(raw);
       w->SaveRawClick();
+      QVERIFY(Settled(w));
     }
     QCOMPARE(ReadFile(raw), QByteArray::fromStdString(card));
 
@@ -358,19 +377,21 @@ private slots:
     {
       const auto no = answer(QStringLiteral("&No"));
       w->DeleteClick();
+      QVERIFY(Settled(w));
       QVERIFY(no->Fired());
     }
     QCOMPARE(Archived().size(), std::size_t(1));
     {
       const auto yes = answer(QStringLiteral("&Sí"));
       w->DeleteClick();
+      QVERIFY(Settled(w));
     }
     QVERIFY(Archived().empty());
     QCOMPARE(w->List()->model()->rowCount(), 0);
     w->hide();
   }
 
-  // "BORRAR" during a download ends its entry and notes the erase.
+  // "BORRAR" during a download ends its entry ("borrada") and notes the erase.
   void eraseIsNoted()
   {
     serialtest::PtyPair pty;
@@ -391,8 +412,183 @@ private slots:
     QVERIFY(erase.Erase);
     QCOMPARE(erase.Trigger, std::string("9"));
     QCOMPARE(erase.Port, pty.Path());
-    QCOMPARE(download.End, dz::EndReason::Closed);
+    // Labelled as what ended it, not as closed by the user.
+    QCOMPARE(download.End, dz::EndReason::Erased);
     QCOMPARE(download.Bytes, qint64(6));
+  }
+
+  // A FIFO where the archive belongs: the window does not wait on it; it
+  // says why it cannot list, and a download says so once and converts.
+  void fifoInTheArchivesPlace()
+  {
+    const QString archive = QString::fromStdString(dz::Archive::DefaultPath());
+    QVERIFY(QDir().mkpath(QFileInfo(archive).path()));
+    QCOMPARE(::mkfifo(archive.toLocal8Bit().constData(), 0600), 0);
+    dz::ArchiveWindow* w = ShowArchiveWindow();
+    QVERIFY(w);
+    QVERIFY2(w->Status()->text().startsWith("No se puede leer el archivo de descargas"), qPrintable(w->Status()->text()));
+    w->hide();
+    MessageBoxWatcher boxes;
+    Download(vexa::GenerateCard(8, 7, vexa::Eol::CrLf), 8);
+    QTRY_COMPARE(boxes.Texts.size(), 1);
+    QVERIFY(boxes.Texts[0].startsWith("Esta descarga no se puede guardar en el archivo de descargas"));
+    QCOMPARE(Form1->ProgressBar2->value(), 1024);
+  }
+
+  // A download that ended short opens and exports as it was received: the
+  // grid with the samples that arrived and the usual message for the first
+  // missing one; a CSV of those samples. One with no bytes opens nothing.
+  void shortDownloadOpensAndExportsAsReceived()
+  {
+    const std::string card = vexa::GenerateCard(8, 9, vexa::Eol::CrLf);
+    std::size_t end = 0;
+    for (int i = 0; i < 100; ++i) // 25 samples of four lines
+      end = card.find("\r\n", end) + 2;
+    MessageBoxWatcher boxes;
+    Download(card.substr(0, end), 8);
+    QTRY_COMPARE(boxes.Texts.size(), 1);
+    const QString missing = boxes.Texts[0];
+    const std::string live = GridFile(8);
+    QVERIFY(Newest().Bytes > 0);
+
+    Form1->BitBtn2Click();
+    dz::ArchiveWindow* w = ShowArchiveWindow();
+    QVERIFY(w);
+    w->OpenClick();
+    QVERIFY(Settled(w));
+    QTRY_COMPARE(boxes.Texts.size(), 2);
+    QCOMPARE(boxes.Texts[1], missing);
+    QCOMPARE(GridFile(8), live);
+
+    w = ShowArchiveWindow();
+    const QString csv = m_dir.filePath("short.csv");
+    {
+      const auto answer = TypeName(csv);
+      w->ExportCsvClick();
+      QVERIFY(Settled(w));
+    }
+    QCOMPARE(ReadFile(csv).count('\n'), 1 + 25);
+    QVERIFY2(w->Status()->text().startsWith("Se exportaron 25 de 1024 muestras"), qPrintable(w->Status()->text()));
+    w->hide();
+
+    // Opened and closed with nothing received.
+    serialtest::PtyPair pty;
+    QVERIFY(pty.Ok());
+    Form1->ComPort->SetPort(pty.Path());
+    Form1->ComboBox1->setCurrentIndex(8);
+    QTest::mouseClick(Form1->Button_open, Qt::LeftButton);
+    QTest::mouseClick(Form1->Button_open, Qt::LeftButton);
+    QTRY_VERIFY(Newest().Bytes == 0 && Newest().Id > 0);
+    w = ShowArchiveWindow();
+    QCOMPARE(w->List()->currentIndex().row(), 0);
+    QVERIFY(!w->OpenButton()->isEnabled());
+    QVERIFY(!w->findChild<QPushButton*>(QStringLiteral("ExportarCSV"))->isEnabled());
+    QVERIFY(!w->findChild<QPushButton*>(QStringLiteral("GuardarCrudo"))->isEnabled());
+    w->hide();
+  }
+
+  // Data that can be no card: the window stops archiving it at the command
+  // line's bound and says so once; the download itself goes on.
+  void noCardIsArchivedNoFurther()
+  {
+    serialtest::PtyPair pty;
+    QVERIFY(pty.Ok());
+    Form1->ComPort->SetPort(pty.Path());
+    Form1->ComboBox1->setCurrentIndex(8);
+    MessageBoxWatcher boxes;
+    QTest::mouseClick(Form1->Button_open, Qt::LeftButton);
+    const QByteArray sent = "1\r\n2\r\n" + QByteArray(300, '5') + "\r\n3\r\n";
+    QVERIFY(pty.Send(sent));
+    QTRY_COMPARE(Form1->RichEdit1.Text().size(), std::size_t(sent.size()));
+    QTRY_COMPARE(boxes.Texts.filter("no pueden ser de una tarjeta").size(), 1);
+    QTest::mouseClick(Form1->Button_open, Qt::LeftButton);
+    const dz::ArchivedDownload d = Newest();
+    QCOMPARE(d.End, dz::EndReason::NotACard);
+    QCOMPARE(d.Bytes, qint64(6 + 256));
+    QCOMPARE(boxes.Texts.filter("no pueden ser de una tarjeta").size(), 1);
+  }
+
+  // An entry deleted or changed by another program since the list was drawn:
+  // nothing is written, the grid is not touched, the list is drawn again.
+  void staleListIsNeverActedOn()
+  {
+    const std::string card = vexa::GenerateCard(8, 10, vexa::Eol::CrLf);
+    Download(card, 8);
+    Form1->BitBtn2Click();
+    Download(card, 8);
+    QTRY_VERIFY(Archived().size() == 2 && Archived()[0].End != dz::EndReason::Running);
+    Form1->BitBtn2Click();
+    dz::ArchiveWindow* w = ShowArchiveWindow();
+    QVERIFY(w);
+    const std::int64_t newest = Archived()[0].Id;
+    QCOMPARE(dz::Archive::OpenExisting(dz::Archive::DefaultPath())->Delete(newest), true);
+
+    {
+      MessageBoxWatcher boxes;
+      const QString raw = m_dir.filePath("stale.raw");
+      {
+        const auto answer = TypeName(raw);
+        w->SaveRawClick();
+        QVERIFY(Settled(w));
+      }
+      QTRY_COMPARE(boxes.Texts.size(), 1);
+      QVERIFY2(boxes.Texts[0].contains("ya no está en el archivo de descargas"), qPrintable(boxes.Texts[0]));
+      QVERIFY(!QFile::exists(raw));
+      QVERIFY(Settled(w));
+      QCOMPARE(w->List()->model()->rowCount(), 1);
+
+      // Changed: converted since with another model by another program.
+      {
+        dz::SqliteDb db(dz::Archive::DefaultPath(), SQLITE_OPEN_READWRITE);
+        db.Exec("UPDATE downloads SET model = 7");
+      }
+      w->OpenClick();
+      QVERIFY(Settled(w));
+      QTRY_COMPARE(boxes.Texts.size(), 2);
+      QVERIFY2(boxes.Texts[1].contains("cambió en el archivo de descargas"), qPrintable(boxes.Texts[1]));
+      QVERIFY(Form1->RichEdit1.Text().empty());
+      QCOMPARE(Form1->ProgressBar2->value(), 0);
+      QVERIFY(w->isVisible());
+      QVERIFY(Settled(w));
+    }
+
+    // Deleted again, then "Eliminar" on what the list still shows.
+    QCOMPARE(dz::Archive::OpenExisting(dz::Archive::DefaultPath())->Delete(Archived()[0].Id), true);
+    {
+      const auto yes = std::make_unique<OnModal<QMessageBox>>([](QMessageBox* box) {
+        for (QAbstractButton* b : box->buttons())
+          if (b->text() == QStringLiteral("&Sí"))
+            b->click();
+      });
+      w->DeleteClick();
+      QVERIFY(yes->Fired());
+    }
+    MessageBoxWatcher after;
+    QTRY_COMPARE(after.Texts.size(), 1);
+    QVERIFY2(after.Texts[0].contains("ya no está en el archivo de descargas"), qPrintable(after.Texts[0]));
+    QVERIFY(Settled(w));
+    QCOMPARE(w->List()->model()->rowCount(), 0);
+    w->hide();
+  }
+
+  // Reopening while the chart window is open: the main window is the active
+  // one afterwards, its title that of the download opened.
+  void reopenWithTheChartOpen()
+  {
+    Download(vexa::GenerateCard(0, 12, vexa::Eol::CrLf), 0);
+    const QString title = Form1->Label7->text();
+    QVERIFY(!title.isEmpty());
+    dz::ArchiveWindow* w = ShowArchiveWindow();
+    QVERIFY(w);
+    dz::ShowForm(form11);
+    QVERIFY(QTest::qWaitForWindowActive(form11));
+    w->OpenClick();
+    QVERIFY(Settled(w));
+    QVERIFY(QTest::qWaitForWindowActive(Form1));
+    QTest::qWait(200); // whatever activation was still on its way
+    QCOMPARE(QApplication::activeWindow(), static_cast<QWidget*>(Form1));
+    QCOMPARE(Form1->Label7->text(), title);
+    QCOMPARE(Form1->windowTitle(), QStringLiteral("DEDIZIVI  Ver. 3.4"));
   }
 
   // An archive that cannot be written is said once; the download converts as ever.

@@ -5,6 +5,9 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QList>
 #include <QProcess>
 #include <QStringList>
@@ -52,11 +55,30 @@ inline Result Finish(QProcess& p)
   return r;
 }
 
+// Starts 'download' of `model` on the device side of a pseudo-terminal, the
+// test playing the logger; returns the trigger it sent (empty when none came).
+template <class Pty>
+QByteArray StartDownloadOn(QProcess& cli, Pty& pty, const QString& model)
+{
+  StartCli(cli, {"download", "--port", QString::fromStdString(pty.Path()), "--model", model, "--wait", "60", "--idle",
+                 "60", "-q"});
+  QByteArray trigger;
+  (void)QTest::qWaitFor([&] { return !(trigger += pty.Received()).isEmpty(); }, 20000);
+  return trigger;
+}
+
 inline Result RunCli(const QStringList& args, const RunIn& in = {})
 {
   QProcess p;
   StartCli(p, args, in);
   return Finish(p);
+}
+
+// The archive's newest entry, as 'archive list --json' gives it.
+inline QJsonObject NewestArchived()
+{
+  const QJsonArray list = QJsonDocument::fromJson(RunCli({"archive", "list", "--json"}).out).array();
+  return list.isEmpty() ? QJsonObject() : list[0].toObject();
 }
 
 inline QByteArray ReadFile(const QString& path)

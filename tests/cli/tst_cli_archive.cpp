@@ -248,11 +248,7 @@ void TestCliArchive::killedHalfwayReadsInterrupted()
   serialtest::PtyPair pty;
   QVERIFY(pty.Ok());
   QProcess cli;
-  StartCli(cli, {"download", "--port", QString::fromStdString(pty.Path()), "--model", "8", "--wait", "60", "--idle",
-                 "60", "-q"});
-  QByteArray trigger;
-  QTRY_VERIFY_WITH_TIMEOUT((trigger += pty.Received()).size() >= 1, 20000);
-  QCOMPARE(trigger, QByteArray("1"));
+  QCOMPARE(StartDownloadOn(cli, pty, "8"), QByteArray("1"));
 
   const std::string card = vexa::GenerateCard(8, 4, vexa::Eol::CrLf);
   const QByteArray half = Bytes(card.substr(0, card.size() / 2 + 3)); // ends inside a line
@@ -275,6 +271,12 @@ void TestCliArchive::killedHalfwayReadsInterrupted()
   const Result r = RunCli({"archive", "export", QString::number(id), "--raw", Path("half.raw")});
   QVERIFY2(r.status == 0, r.err.constData());
   QCOMPARE(ReadFile(Path("half.raw")), half);
+  // And converts as the download would have: its whole samples, the line it
+  // was cut in left out, status 3.
+  const Result c = RunCli({"archive", "export", QString::number(id), "-o", Path("half.txt")});
+  QVERIFY2(c.status == 3 && c.err.contains("ended short (the program writing it stopped)"), c.err.constData());
+  const QByteArray whole = RunCli({"convert", "--model", "8", StreamFile("whole8.stream", card)}).out;
+  QCOMPARE(CrLfLines(ReadFile(Path("half.txt"))), CrLfLines(whole).mid(0, LineBreaks(half) / 4));
 }
 
 // A file in the archive's place that is no archive: kept under a new name,

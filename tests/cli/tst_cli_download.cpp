@@ -189,6 +189,12 @@ void TestCliDownload::interruptedByCtrlC()
   QCOMPARE(none.status, 130);
   QVERIFY(!QFile::exists(Path("none.raw")));
   QVERIFY(!QFile::exists(Path("none.txt")));
+  // Its entry holds no bytes: nothing to export, and the command says why.
+  const QJsonObject entry = NewestArchived();
+  QCOMPARE(entry["bytes"].toInteger(), 0);
+  const Result noBytes = RunCli({"archive", "export", QString::number(entry["id"].toInteger()), "-o", Path("none.txt")});
+  QVERIFY2(noBytes.status == 1 && noBytes.err.contains("holds no bytes"), noBytes.err.constData());
+  QVERIFY(!QFile::exists(Path("none.txt")));
 }
 
 // A logger that stops sending mid-card: the idle time ends the download.
@@ -212,6 +218,14 @@ void TestCliDownload::idleEndsAPartialCard()
   QCOMPARE(ReadFile(Path("part.raw")), Bytes(part));
   const QList<QByteArray> full = CrLfLines(Converted(1, StreamFile("whole1.stream", card)));
   QCOMPARE(CrLfLines(ReadFile(Path("part.txt"))), full.mid(0, 12));
+  // Exported from the archive, it converts as it was received: the same
+  // samples, the same status and word.
+  const Result exported = RunCli({"archive", "export", QString::number(NewestArchived()["id"].toInteger()), "-o",
+                                  Path("part-again.txt")});
+  QVERIFY2(exported.status == 3, exported.err.constData());
+  QVERIFY2(exported.err.contains("ended short (no data for the idle time) after 101 of 4096 lines; 12 of 512 samples"),
+           exported.err.constData());
+  QCOMPARE(ReadFile(Path("part-again.txt")), ReadFile(Path("part.txt")));
 
   // A whole card but for its final line end: the last line is a line as it
   // stands (the logger did not cut it), so every sample converts.
@@ -347,6 +361,10 @@ void TestCliDownload::endlessDataIsStopped()
     ++same;
   QCOMPARE(same, raw.size());
   QVERIFY(!QFile::exists(Path("endless.txt")));
+  // The archive keeps the same bytes, under an end of their own.
+  const QJsonObject entry = NewestArchived();
+  QCOMPARE(entry["end"].toString(), QStringLiteral("not-a-card"));
+  QCOMPARE(entry["bytes"].toInteger(), raw.size());
 }
 
 void TestCliDownload::failuresBeforeAnyData()
