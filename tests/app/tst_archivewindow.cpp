@@ -157,7 +157,9 @@ private slots:
     QCOMPARE(items.at(at + 2), Form1->Salir1);
 
     const std::string card = vexa::GenerateCard(0, 17, vexa::Eol::CrLf);
-    Download(card, 0);
+    const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
+    Download(card, 0, [] { QTest::qWait(1100); }); // closed a second after it began
+    const QDateTime after = QDateTime::currentDateTime().addSecs(1);
     const QString title = Form1->Label7->text();
     const QString live = m_dir.filePath("live.txt");
     {
@@ -167,6 +169,9 @@ private slots:
     const dz::ArchivedDownload d = Newest();
     QCOMPARE(d.From, dz::Source::Window);
     QCOMPARE(d.End, dz::EndReason::Closed);
+    const QDateTime started = QDateTime::fromString(QString::fromStdString(d.Started.Iso), Qt::ISODate);
+    const QDateTime ended = QDateTime::fromString(QString::fromStdString(d.Ended), Qt::ISODate);
+    QVERIFY2(before <= started && started < ended && ended <= after, d.Ended.c_str());
     QCOMPARE(d.Bytes, qint64(card.size()));
     QCOMPARE(d.Lines, qint64(4096));
     QCOMPARE(d.Model, 0);

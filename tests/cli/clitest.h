@@ -58,10 +58,10 @@ inline Result Finish(QProcess& p)
 // Starts 'download' of `model` on the device side of a pseudo-terminal, the
 // test playing the logger; returns the trigger it sent (empty when none came).
 template <class Pty>
-QByteArray StartDownloadOn(QProcess& cli, Pty& pty, const QString& model)
+QByteArray StartDownloadOn(QProcess& cli, Pty& pty, const QString& model, const QString& idle = QStringLiteral("60"))
 {
   StartCli(cli, {"download", "--port", QString::fromStdString(pty.Path()), "--model", model, "--wait", "60", "--idle",
-                 "60", "-q"});
+                 idle, "-q"});
   QByteArray trigger;
   (void)QTest::qWaitFor([&] { return !(trigger += pty.Received()).isEmpty(); }, 20000);
   return trigger;

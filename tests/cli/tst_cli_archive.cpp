@@ -39,6 +39,8 @@ private slots:
   void listGivesEveryFieldOfItsDownload_data();
   void listGivesEveryFieldOfItsDownload();
   void killedHalfwayReadsInterrupted();
+  void everyEndWithItsTimes_data();
+  void everyEndWithItsTimes();
   void unreadableArchiveIsMovedAside();
   void twoDownloadsAtOnce();
   void datedExportKeepsRecordedSamples_data();
@@ -277,6 +279,59 @@ void TestCliArchive::killedHalfwayReadsInterrupted()
   QVERIFY2(c.status == 3 && c.err.contains("ended short (the program writing it stopped)"), c.err.constData());
   const QByteArray whole = RunCli({"convert", "--model", "8", StreamFile("whole8.stream", card)}).out;
   QCOMPARE(CrLfLines(ReadFile(Path("half.txt"))), CrLfLines(whole).mid(0, LineBreaks(half) / 4));
+}
+
+void TestCliArchive::everyEndWithItsTimes_data()
+{
+  QTest::addColumn<QString>("way");
+  QTest::addColumn<QString>("end");
+  QTest::newRow("full card") << "full" << "full";
+  QTest::newRow("idle") << "idle" << "idle";
+  QTest::newRow("Ctrl-C after data") << "ctrl-c" << "closed";
+  QTest::newRow("line lost") << "hang-up" << "line-lost";
+  QTest::newRow("killed") << "kill" << "interrupted";
+}
+
+// However a download ends, its entry says how, with the bytes that came, when
+// it started (during the run) and when it ended: after its data, which comes
+// a second and more after the start, never at the start itself.
+void TestCliArchive::everyEndWithItsTimes()
+{
+  QFETCH(QString, way);
+  QFETCH(QString, end);
+  const QString data = qEnvironmentVariable("XDG_DATA_HOME") + "/" + way;
+  QVERIFY(QDir().mkpath(data));
+  qputenv("XDG_DATA_HOME", data.toLocal8Bit()); // an archive of its own
+
+  const std::string card = vexa::GenerateCard(8, 23, vexa::Eol::CrLf);
+  const QByteArray sent = Bytes(way == "full" ? card : card.substr(0, card.size() / 3));
+  serialtest::PtyPair pty;
+  QVERIFY(pty.Ok());
+  const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
+  QProcess cli;
+  QCOMPARE(StartDownloadOn(cli, pty, "8", way == "idle" ? "0.5" : "60"), QByteArray("1"));
+  QTest::qWait(1200);
+  QVERIFY(pty.Send(sent));
+  if (way != "full" && way != "idle") {
+    QTRY_VERIFY_WITH_TIMEOUT(!List().isEmpty() && List()[0].toObject()["bytes"].toInteger() == sent.size(), 20000);
+    if (way == "ctrl-c")
+      ::kill(pid_t(cli.processId()), SIGINT);
+    else if (way == "hang-up")
+      pty.CloseMaster();
+    else
+      ::kill(pid_t(cli.processId()), SIGKILL);
+  }
+  QVERIFY(cli.waitForFinished(30000));
+  const QDateTime after = QDateTime::currentDateTime().addSecs(1);
+
+  const QJsonObject e = NewestArchived();
+  QCOMPARE(e["end"].toString(), end);
+  QCOMPARE(e["bytes"].toInteger(), sent.size());
+  const QDateTime started = QDateTime::fromString(e["started"].toString(), Qt::ISODate);
+  const QDateTime ended = QDateTime::fromString(e["ended"].toString(), Qt::ISODate);
+  QVERIFY2(started.isValid() && ended.isValid(), qPrintable(e["started"].toString() + " " + e["ended"].toString()));
+  QVERIFY2(before <= started && started < ended && ended <= after,
+           qPrintable(e["started"].toString() + " " + e["ended"].toString()));
 }
 
 // A file in the archive's place that is no archive: kept under a new name,
