@@ -63,6 +63,19 @@ QString LocalText(const std::string& iso)
 // little enough that no damaged or tampered row can exhaust memory.
 constexpr std::int64_t kMostBytesRead = 64 << 20;
 
+// Reading one entry with its bytes, on the worker thread.
+std::function<std::optional<Archive::Loaded>(const Archive::GiveUp&)> ReadEntry(std::int64_t id)
+{
+  return [path = Archive::DefaultPath(), id](const Archive::GiveUp& giveUp) {
+    std::optional<Archive::Loaded> loaded;
+    std::vector<ArchiveNotice> notices;
+    UseArchive(path, notices, [&](Archive* archive) {
+      loaded = archive ? archive->Load(id, kMostBytesRead) : std::nullopt;
+    }, giveUp);
+    return loaded;
+  };
+}
+
 // What the archive did by itself, for the status line.
 QString NoticesText(const std::vector<ArchiveNotice>& notices)
 {
@@ -347,19 +360,11 @@ void ArchiveWindow::ShowPreview(const ArchivedDownload& listed, int model)
   if (m_previewKey == key)
     return;
   m_previewKey = key;
-  const std::string path = Archive::DefaultPath();
   const std::string constant = listed.Constant ? *listed.Constant : m_host.TypedConstant();
   const std::string offset = listed.Offset ? *listed.Offset : m_host.TypedOffset();
   const std::int64_t id = listed.Id;
   m_tasks->Run<std::optional<Archive::Loaded>>(
-    [path, id](const Archive::GiveUp& giveUp) {
-      std::optional<Archive::Loaded> loaded;
-      std::vector<ArchiveNotice> notices;
-      UseArchive(path, notices, [&](Archive* archive) {
-        loaded = archive ? archive->Load(id, kMostBytesRead) : std::nullopt;
-      }, giveUp);
-      return loaded;
-    },
+    ReadEntry(id),
     [this, key, model, constant, offset](std::optional<Archive::Loaded> loaded) {
       if (m_previewKey != key)
         return; // another download or model was chosen meanwhile
@@ -400,17 +405,9 @@ void ArchiveWindow::Stale(const ArchivedDownload& listed, bool gone)
 
 void ArchiveWindow::Load(const ArchivedDownload& listed, std::function<void(Archive::Loaded)> use)
 {
-  const std::string path = Archive::DefaultPath();
   const std::int64_t id = listed.Id;
   m_tasks->Run<std::optional<Archive::Loaded>>(
-    [path, id](const Archive::GiveUp& giveUp) {
-      std::optional<Archive::Loaded> loaded;
-      std::vector<ArchiveNotice> notices;
-      UseArchive(path, notices, [&](Archive* archive) {
-        loaded = archive ? archive->Load(id, kMostBytesRead) : std::nullopt;
-      }, giveUp);
-      return loaded;
-    },
+    ReadEntry(id),
     [this, listed, use = std::move(use)](std::optional<Archive::Loaded> loaded) {
       if (!loaded || !SameEntry(listed, loaded->Entry))
         Stale(listed, !loaded);
