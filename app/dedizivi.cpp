@@ -769,9 +769,9 @@ void TForm1::Reopen(const dz::ReopenedDownload& d)
   // As closing a live download leaves the window: the bytes in the buffer,
   // the model selected, the radiation fields as they were typed, the bar
   // stepped once per byte. The chart of the grid before goes, as coming back
-  // here closes it; this window takes over from the archive window, so that
-  // its activation, when the window system gets to it, blanks nothing.
-  // Brought to the front where it stands: it is not mapped anew.
+  // here closes it. The window comes to the front where it stands (it is not
+  // mapped anew) and takes over from the archive window, so that its
+  // activation, when the window system gets to it, blanks nothing.
   if (form11)
     form11->close();
   dz::BringToFront(this);
